@@ -1,0 +1,34 @@
+#include "message_boxes.h"
+
+#include <QMessageBox>
+#include <QPointer>
+
+namespace varnix {
+
+MessageResult MessageBoxes::Show(const MessageRequest& request) {
+    if (answerer_) {
+        return answerer_(request);
+    }
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    if (request.icon == MessageIcon::Stop) {
+        icon = QMessageBox::Critical;
+    } else if (request.icon == MessageIcon::Question) {
+        icon = QMessageBox::Question;
+    }
+    const bool yesNo = request.buttons == MessageButtons::YesNo;
+    QPointer<QMessageBox> box =
+        new QMessageBox(icon, QString::fromLatin1(request.title), QString::fromLatin1(request.text),
+                        yesNo ? (QMessageBox::Yes | QMessageBox::No) : QMessageBox::Ok, owner_);
+    box->setDefaultButton(yesNo ? QMessageBox::Yes : QMessageBox::Ok);
+    if (yesNo) {
+        box->setEscapeButton(QMessageBox::No);
+    }
+    const int pressed = box->exec();
+    delete box.data();
+    if (!yesNo) {
+        return MessageResult::Ok;
+    }
+    return pressed == QMessageBox::Yes ? MessageResult::Yes : MessageResult::No;
+}
+
+}  // namespace varnix

@@ -1,0 +1,18 @@
+#include "status_line.h"
+
+#include <QStatusBar>
+
+namespace varnix {
+
+StatusLine::StatusLine(QStatusBar* bar, const std::string& initialText) : QLabel(bar) {
+    setObjectName("StatusPanel");
+    setAccessibleName("Status");
+    SetText(initialText);
+    bar->addWidget(this, 1);
+}
+
+void StatusLine::SetText(const std::string& text) {
+    setText(QString::fromLatin1(text));
+}
+
+}  // namespace varnix

@@ -1,0 +1,20 @@
+// The status bar's single panel: a label widget spanning the bar, so that assistive
+// technology reads it as an ordinary label and each new text as a change.
+#pragma once
+
+#include <QLabel>
+#include <string>
+
+class QStatusBar;
+
+namespace varnix {
+
+class StatusLine : public QLabel {
+    Q_OBJECT
+  public:
+    StatusLine(QStatusBar* bar, const std::string& initialText);
+    void SetText(const std::string& text);
+    std::string Text() const { return text().toLatin1().toStdString(); }
+};
+
+}  // namespace varnix

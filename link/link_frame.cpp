@@ -1,0 +1,169 @@
+#include "link_frame.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cstring>
+
+namespace varnix {
+
+namespace {
+
+std::uint8_t HighByte(std::uint32_t value) {
+    return static_cast<std::uint8_t>((value >> 8) & 0xFF);
+}
+std::uint8_t LowByte(std::uint32_t value) {
+    return static_cast<std::uint8_t>(value & 0xFF);
+}
+
+std::uint16_t ReadWord(const std::uint8_t* at) {
+    return static_cast<std::uint16_t>(at[0] * 256 + at[1]);
+}
+
+// A text in the work area runs from `begin` to the first zero byte, or to `end`.
+std::string ReadText(const std::uint8_t* begin, const std::uint8_t* end) {
+    const auto* zero = std::find(begin, end, std::uint8_t{0});
+    return std::string(begin, zero);
+}
+
+}  // namespace
+
+std::size_t BuildShortFrame(std::uint8_t* dest, Command code) {
+    dest[0] = kFrameStart;
+    dest[1] = static_cast<std::uint8_t>(code);
+    dest[2] = 0x00;
+    dest[3] = kFrameEnd;
+    return kShortFrameLength;
+}
+
+std::size_t BuildWriteParameters(TxBufferBytes& buffer, std::int32_t timeoutMs,
+                                 bool externalDisconnect) {
+    buffer.fill(0);
+    const auto bits = static_cast<std::uint32_t>(timeoutMs);
+    buffer[0] = kFrameStart;
+    buffer[1] = static_cast<std::uint8_t>(Command::WriteParameters);
+    buffer[2] = kParameterBlockLength;
+    buffer[5] = HighByte(bits);
+    buffer[6] = LowByte(bits);
+    buffer[7] = externalDisconnect ? 0x01 : 0x00;
+    buffer[12] = kFrameEnd;
+    return kParametersFrameLength;
+}
+
+std::size_t BuildSetPassword(TxBufferBytes& buffer, std::string_view password) {
+    buffer[0] = kFrameStart;
+    buffer[1] = static_cast<std::uint8_t>(Command::SetPassword);
+    for (std::size_t i = 0; i < kPasswordLength; ++i) {
+        buffer[2 + i] = static_cast<std::uint8_t>(password.at(i));
+    }
+    buffer[6] = kFrameEnd;
+    return kSetPasswordFrameLength;
+}
+
+void PutPhoneRecord(std::uint8_t* frame, std::size_t index, int slot, std::string_view text) {
+    std::uint8_t* record = frame + 3 + kRecordSize * index;
+    std::memset(record, 0, kRecordSize);
+    const auto slotBits = static_cast<std::uint32_t>(slot);
+    record[0] = HighByte(slotBits);
+    record[1] = LowByte(slotBits);
+    const std::size_t n = std::min(text.size(), kPhoneTextMax);
+    std::memcpy(record + 2, text.data(), n);
+}
+
+PhoneFrameBuilder::PhoneFrameBuilder(TxBufferBytes& buffer) : buffer_(buffer) {
+    buffer_.fill(0);
+    buffer_[0] = kFrameStart;
+    buffer_[1] = static_cast<std::uint8_t>(Command::WritePhoneRecords);
+}
+
+void PhoneFrameBuilder::Append(int slot, std::string_view text) {
+    PutPhoneRecord(buffer_.data(), count_, slot, text);
+    ++count_;
+}
+
+std::size_t PhoneFrameBuilder::Finish() {
+    const std::size_t payload = kRecordSize * count_;
+    buffer_[2] = static_cast<std::uint8_t>(payload);
+    buffer_[3 + payload] = kFrameEnd;
+    return payload + 4;
+}
+
+Reply RecognizeReply(const std::uint8_t* burst, std::size_t length) {
+    Reply reply;
+    if (length == 0) {
+        return reply;
+    }
+    std::array<std::uint8_t, kReceiveAreaSize> area{};
+    const std::size_t copied = std::min(length, kReceiveAreaSize);
+    std::memcpy(area.data(), burst, copied);
+    if (burst[length - 1] != kFrameEnd) {
+        return reply;
+    }
+    const std::uint8_t* const areaEnd = area.data() + area.size();
+    switch (area[1]) {
+        case static_cast<std::uint8_t>(Command::Accepted):
+            reply.kind = ReplyKind::Accepted;
+            break;
+        case static_cast<std::uint8_t>(Command::Status21):
+            reply.kind = ReplyKind::Status21;
+            break;
+        case static_cast<std::uint8_t>(Command::TransferEnd):
+            reply.kind = ReplyKind::TransferEnd;
+            break;
+        case static_cast<std::uint8_t>(Command::Password): {
+            // The text also stops before the burst's own end byte, so digits followed
+            // directly by 0xEE do not carry that byte into the password.
+            const std::size_t textEnd = std::min(length - 1, kReceiveAreaSize);
+            reply.kind = ReplyKind::Password;
+            reply.password = textEnd > 2 ? ReadText(&area[2], &area[textEnd]) : std::string();
+            break;
+        }
+        case static_cast<std::uint8_t>(Command::ParametersReply):
+            if (area[2] != kParameterBlockLength) {
+                break;
+            }
+            reply.kind = ReplyKind::Parameters;
+            reply.recordCount = ReadWord(&area[3]);
+            reply.timeoutMs = ReadWord(&area[5]);
+            reply.externalDisconnect = area[7] != 0x00;
+            break;
+        case static_cast<std::uint8_t>(Command::PhoneRecordsReply): {
+            reply.kind = ReplyKind::PhoneRecords;
+            const std::size_t count = area[2] >> 4;
+            for (std::size_t k = 0; k < count; ++k) {
+                const std::uint8_t* record = &area[3 + kRecordSize * k];
+                reply.records.push_back({ReadWord(record), ReadText(record + 2, areaEnd)});
+            }
+            break;
+        }
+        default:
+            break;
+    }
+    return reply;
+}
+
+bool ParseDecimalInt32(std::string_view text, std::int32_t& value) {
+    while (!text.empty() && static_cast<unsigned char>(text.front()) <= ' ') {
+        text.remove_prefix(1);
+    }
+    while (!text.empty() && static_cast<unsigned char>(text.back()) <= ' ') {
+        text.remove_suffix(1);
+    }
+    if (!text.empty() && text.front() == '+') {
+        text.remove_prefix(1);
+        if (!text.empty() && (text.front() == '-' || text.front() == '+')) {
+            return false;
+        }
+    }
+    if (text.empty()) {
+        return false;
+    }
+    std::int32_t parsed = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), parsed);
+    if (error != std::errc() || end != text.data() + text.size()) {
+        return false;
+    }
+    value = parsed;
+    return true;
+}
+
+}  // namespace varnix

@@ -1,0 +1,153 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QMainWindow>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTest>
+#include <QTimer>
+#include <stdexcept>
+#include <vector>
+
+#include "error_report.h"
+#include "message_boxes.h"
+#include "status_line.h"
+#include "window_timer.h"
+
+namespace varnix {
+namespace {
+
+class WindowingTest : public ::testing::Test {
+  protected:
+    WindowingTest() {
+        boxes.SetAnswerer([this](const MessageRequest& request) {
+            shown.push_back(request);
+            return MessageResult::Ok;
+        });
+    }
+    QMainWindow window;
+    MessageBoxes boxes{&window};
+    ErrorReport report{boxes};
+    std::vector<MessageRequest> shown;
+};
+
+TEST(ErrorReportTextTest, AppendsFullStopAfterCharactersSortingAfterIt) {
+    EXPECT_EQ(ErrorReportText("'' is not a valid integer value"),
+              "'' is not a valid integer value.");
+    EXPECT_EQ(ErrorReportText("Done."), "Done.");
+    EXPECT_EQ(ErrorReportText("Stop!"), "Stop!");     // '!' sorts before '.'
+    EXPECT_EQ(ErrorReportText("a (b)"), "a (b)");     // so does ')'
+    EXPECT_EQ(ErrorReportText("path/"), "path/.");    // '/' sorts after
+    EXPECT_EQ(ErrorReportText("code 7"), "code 7.");  // digits too
+    EXPECT_EQ(ErrorReportText("Ende\xE4"), "Ende\xE4.");
+    EXPECT_EQ(ErrorReportText(""), "");
+}
+
+TEST(ProgramTitleTest, FileNameCutAtFirstDotWithLaterLettersLowered) {
+    EXPECT_EQ(ProgramTitle("/usr/local/bin/Project1"), "Project1");
+    EXPECT_EQ(ProgramTitle("C:\\Tools\\PROJECT1.EXE"), "Project1");
+    EXPECT_EQ(ProgramTitle("my.tool.exe"), "my");
+    EXPECT_EQ(ProgramTitle("Project1"), "Project1");
+}
+
+TEST_F(WindowingTest, GuardDropsSilentAbortAndReportsOtherErrorsAfterTheHandler) {
+    EXPECT_FALSE(report.Guard([] { throw SilentAbort(); }));
+    EXPECT_TRUE(report.Guard([] {}));
+    EXPECT_FALSE(report.Guard([] { throw std::runtime_error("Boom"); }));
+    EXPECT_TRUE(shown.empty()) << "the report must not run inside the dispatch";
+    QCoreApplication::processEvents();
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0].text, "Boom.");
+    EXPECT_EQ(shown[0].title, ProgramTitle(QCoreApplication::applicationFilePath().toStdString()));
+    EXPECT_EQ(shown[0].icon, MessageIcon::Stop);
+    EXPECT_EQ(shown[0].buttons, MessageButtons::Ok);
+}
+
+TEST_F(WindowingTest, CloseGuardCancelsTheCloseOnAbortOrError) {
+    QCloseEvent aborted;
+    report.GuardClose(&aborted, [] { throw SilentAbort(); });
+    EXPECT_FALSE(aborted.isAccepted());
+    QCloseEvent failed;
+    report.GuardClose(&failed, [] { throw std::runtime_error("x"); });
+    EXPECT_FALSE(failed.isAccepted());
+    QCloseEvent normal;
+    normal.ignore();
+    report.GuardClose(&normal, [] {});
+    EXPECT_TRUE(normal.isAccepted());
+}
+
+TEST_F(WindowingTest, TimerEnablingTwiceDoesNotRestartTheInterval) {
+    int ticks = 0;
+    WindowTimer timer(500, report);
+    timer.SetOnTick([&] { ++ticks; });
+    EXPECT_FALSE(timer.Enabled());
+    timer.SetEnabled(true);
+    QTest::qWait(250);
+    timer.SetEnabled(true);
+    timer.SetInterval(500);
+    // At least 250 ms have passed, so a kept interval has at most 250 ms left.
+    EXPECT_LE(timer.RemainingTime(), 250);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return ticks >= 1; }, 5000));
+    timer.SetEnabled(false);
+    const int stopped = ticks;
+    QTest::qWait(600);
+    EXPECT_EQ(ticks, stopped);
+}
+
+TEST_F(WindowingTest, TimerTickErrorsGoToTheReport) {
+    WindowTimer timer(10, report);
+    timer.SetOnTick([&] {
+        timer.SetEnabled(false);
+        throw std::runtime_error("tick failed");
+    });
+    timer.SetEnabled(true);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !shown.empty(); }, 5000));
+    EXPECT_EQ(shown[0].text, "tick failed.");
+}
+
+// Presses a key in the active modal box once it is up.
+void PressInModalBox(Qt::Key key, QWidget** seenParent) {
+    QTimer::singleShot(0, [key, seenParent] {
+        QWidget* box = QApplication::activeModalWidget();
+        ASSERT_NE(box, nullptr);
+        *seenParent = box->parentWidget();
+        QTest::keyClick(box, key);
+    });
+}
+
+TEST(MessageBoxesTest, RealBoxesAreOwnedModalAndDefaultToYes) {
+    QMainWindow owner;
+    owner.show();
+    MessageBoxes boxes(&owner);
+    QWidget* parent = nullptr;
+
+    PressInModalBox(Qt::Key_Return, &parent);
+    EXPECT_EQ(boxes.Show({"save data", "Message", MessageIcon::Question, MessageButtons::YesNo}),
+              MessageResult::Yes);
+    EXPECT_EQ(parent, &owner);
+
+    PressInModalBox(Qt::Key_Escape, &parent);
+    EXPECT_EQ(boxes.Show({"save data", "Message", MessageIcon::Question, MessageButtons::YesNo}),
+              MessageResult::No);
+
+    PressInModalBox(Qt::Key_Return, &parent);
+    EXPECT_EQ(boxes.Show({"Saved successfully", "message", MessageIcon::None, MessageButtons::Ok}),
+              MessageResult::Ok);
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+}
+
+TEST(StatusLineTest, IsALabelInsideTheStatusBar) {
+    QMainWindow window;
+    StatusLine status(window.statusBar(), "Status bar .....");
+    EXPECT_TRUE(window.statusBar()->isAncestorOf(&status));
+    EXPECT_EQ(status.text(), "Status bar .....");
+    status.SetText("Receiving datas:7");
+    EXPECT_EQ(status.Text(), "Receiving datas:7");
+    window.statusBar()->showMessage("transient");
+    window.statusBar()->clearMessage();
+    EXPECT_EQ(status.Text(), "Receiving datas:7");
+}
+
+}  // namespace
+}  // namespace varnix
