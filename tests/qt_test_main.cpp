@@ -4,11 +4,9 @@
 #include <QApplication>
 #include <cstdlib>
 
-#include "application.h"
-
 int main(int argc, char** argv) {
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    varnix::Application app(argc, argv);
+    QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

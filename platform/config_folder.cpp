@@ -1,0 +1,16 @@
+#include "config_folder.h"
+
+#include <cstdlib>
+
+namespace varnix {
+
+std::string ConfigFolder() {
+    const char* xdg = std::getenv("XDG_CONFIG_HOME");
+    if (xdg != nullptr && *xdg != '\0') {
+        return std::string(xdg) + "/ZUR";
+    }
+    const char* home = std::getenv("HOME");
+    return std::string(home != nullptr ? home : "") + "/.config/ZUR";
+}
+
+}  // namespace varnix

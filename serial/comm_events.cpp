@@ -1,0 +1,84 @@
+#include "comm_events.h"
+
+#include <linux/serial.h>
+#include <sys/ioctl.h>
+
+namespace varnix {
+
+std::vector<CommMessage> DecodeCommEvent(const CommEvent& event) {
+    std::vector<CommMessage> messages;
+    if (event.mask & EV_ERR) {
+        messages.push_back({CommMessage::Kind::Error, event.errors, {}});
+    }
+    std::uint32_t modem = 0;
+    if (event.mask & EV_RLSD) {
+        modem |= MODEM_CARRIER;
+    }
+    if (event.mask & EV_RING) {
+        modem |= MODEM_RING;
+    }
+    if (modem != 0) {
+        messages.push_back({CommMessage::Kind::Modem, modem, {}});
+    }
+    if (messages.empty()) {
+        messages.push_back({CommMessage::Kind::Hangup, 0, {}});
+    }
+    return messages;
+}
+
+CommEventWatch::CommEventWatch(SerialOs& os, int fd) : os_(os), fd_(fd) {
+    supported_ = Read(last_);
+}
+
+bool CommEventWatch::Read(Counters& counters) {
+    serial_icounter_struct icount{};
+    if (os_.Ioctl(fd_, TIOCGICOUNT, &icount) != 0) {
+        return false;
+    }
+    counters = {icount.frame,       icount.parity, icount.overrun, icount.brk,
+                icount.buf_overrun, icount.dcd,    icount.rng};
+    return true;
+}
+
+CommEvent CommEventWatch::Take(bool withModem) {
+    CommEvent event;
+    if (!supported_) {
+        return event;
+    }
+    std::lock_guard lock(mutex_);
+    Counters now;
+    if (!Read(now)) {
+        return event;
+    }
+    const auto flag = [&event](int before, int after, std::uint32_t bit) {
+        if (after != before) {
+            event.errors |= bit;
+        }
+    };
+    flag(last_.bufOverrun, now.bufOverrun, CE_RXOVER);
+    flag(last_.overrun, now.overrun, CE_OVERRUN);
+    flag(last_.parity, now.parity, CE_RXPARITY);
+    flag(last_.frame, now.frame, CE_FRAME);
+    flag(last_.brk, now.brk, CE_BREAK);
+    if (event.errors != 0) {
+        event.mask |= EV_ERR;
+    }
+    last_.bufOverrun = now.bufOverrun;
+    last_.overrun = now.overrun;
+    last_.parity = now.parity;
+    last_.frame = now.frame;
+    last_.brk = now.brk;
+    if (withModem) {
+        if (now.dcd != last_.dcd) {
+            event.mask |= EV_RLSD;
+        }
+        if (now.rng != last_.rng) {
+            event.mask |= EV_RING;
+        }
+        last_.dcd = now.dcd;
+        last_.rng = now.rng;
+    }
+    return event;
+}
+
+}  // namespace varnix

@@ -1,0 +1,54 @@
+// The reader: waits for received bytes and cuts them into chunks by the read time-outs,
+// each chunk one data message; looks for line errors after each read; ends on the stop
+// descriptor or when the line goes away (with a hang-up request).
+#pragma once
+
+#include <cstddef>
+#include <thread>
+
+#include "comm_events.h"
+#include "serial_os.h"
+#include "thread_shared.h"
+
+namespace varnix {
+
+inline constexpr std::size_t kReadChunkSize = 2048;
+
+class TReadThread {
+  public:
+    TReadThread(SerialOs& os, int portHandle, int stopEvent, CommNotifier& notify,
+                const SharedTimeouts& timeouts, CommEventWatch& events)
+        : FPortHandle(portHandle),
+          FStopEvent(stopEvent),
+          FNotifyWnd(notify),
+          os_(os),
+          timeouts_(timeouts),
+          events_(events) {}
+
+    // Throws std::system_error when the thread cannot be created.
+    void Start() {
+        thread_ = std::thread([this] { Run(); });
+    }
+    void Join() {
+        if (thread_.joinable()) {
+            thread_.join();
+        }
+    }
+
+  private:
+    enum class ReadEnd { Chunk, Stop, Gone };
+
+    void Run();
+    ReadEnd ReadChunk(unsigned char* buffer, std::size_t& count);
+    void PostHangupRequest();
+
+    const int FPortHandle;
+    const int FStopEvent;
+    CommNotifier& FNotifyWnd;
+    SerialOs& os_;
+    const SharedTimeouts& timeouts_;
+    CommEventWatch& events_;
+    std::thread thread_;
+};
+
+}  // namespace varnix

@@ -1,0 +1,87 @@
+#include "write_thread.h"
+
+#include <cerrno>
+
+namespace varnix {
+
+void TWriteThread::PostHangupRequest() {
+    FNotifyWnd.Post({CommMessage::Kind::Hangup, 0, {}});
+}
+
+void TWriteThread::Run() {
+    bool announceEmpty = true;
+    for (;;) {
+        auto block = queue_.TryPop();
+        if (!block) {
+            if (announceEmpty) {
+                FNotifyWnd.Post({CommMessage::Kind::TxEmpty, 0, {}});
+                announceEmpty = false;
+            }
+            if (!WaitFor(queue_.WakeFd(), POLLIN)) {
+                break;
+            }
+            queue_.ClearWake();
+            continue;
+        }
+        if (StopRequested(os_, FStopEvent) || !WriteBlock(*block)) {
+            break;
+        }
+        announceEmpty = true;
+    }
+    os_.TcFlush(FPortHandle, TCOFLUSH);
+}
+
+bool TWriteThread::WaitFor(int fd, short events) {
+    for (;;) {
+        pollfd fds[2] = {{FStopEvent, POLLIN, 0}, {fd, events, 0}};
+        const int ready = os_.Poll(fds, 2, nullptr);
+        if (ready < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            PostHangupRequest();
+            return false;
+        }
+        if (fds[0].revents != 0) {
+            return false;
+        }
+        if (fds[1].revents & POLLNVAL) {
+            return false;
+        }
+        if (fds[1].revents & (POLLHUP | POLLERR)) {
+            PostHangupRequest();
+            return false;
+        }
+        if (fds[1].revents & events) {
+            return true;
+        }
+    }
+}
+
+bool TWriteThread::WriteBlock(const std::vector<std::uint8_t>& block) {
+    std::size_t offset = 0;
+    while (offset < block.size()) {
+        const ssize_t written =
+            os_.Write(FPortHandle, block.data() + offset, block.size() - offset);
+        if (written > 0) {
+            offset += static_cast<std::size_t>(written);
+            continue;
+        }
+        if (written < 0 && errno == EINTR) {
+            continue;
+        }
+        if (written < 0 && errno == EBADF) {
+            return false;
+        }
+        if (written < 0 && errno != EAGAIN) {
+            PostHangupRequest();
+            return false;
+        }
+        if (!WaitFor(FPortHandle, POLLOUT)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace varnix
