@@ -87,6 +87,53 @@ std::size_t PhoneFrameBuilder::Finish() {
     return payload + 4;
 }
 
+FrameBytes BuildStatusReply(Command code) {
+    FrameBytes frame(kShortFrameLength);
+    BuildShortFrame(frame.data(), code);
+    return frame;
+}
+
+FrameBytes BuildPasswordReply(std::string_view password) {
+    FrameBytes frame(password.size() + 4, 0);
+    frame[0] = kFrameStart;
+    frame[1] = static_cast<std::uint8_t>(Command::Password);
+    std::copy(password.begin(), password.end(), frame.begin() + 2);
+    frame.back() = kFrameEnd;
+    return frame;
+}
+
+FrameBytes BuildParametersReply(std::uint16_t recordCount, std::uint16_t timeoutMs,
+                                bool externalDisconnect) {
+    FrameBytes frame(kParametersFrameLength, 0);
+    frame[0] = kFrameStart;
+    frame[1] = static_cast<std::uint8_t>(Command::ParametersReply);
+    frame[2] = kParameterBlockLength;
+    frame[3] = HighByte(recordCount);
+    frame[4] = LowByte(recordCount);
+    frame[5] = HighByte(timeoutMs);
+    frame[6] = LowByte(timeoutMs);
+    frame[7] = externalDisconnect ? 0x01 : 0x00;
+    frame[12] = kFrameEnd;
+    return frame;
+}
+
+FrameBytes BuildPhoneRecordsReply(const std::vector<PhoneRecord>& records) {
+    const std::size_t count = std::min(records.size(), kRecordsPerReplyMax);
+    FrameBytes frame(3 + kRecordSize * count + 1, 0);
+    frame[0] = kFrameStart;
+    frame[1] = static_cast<std::uint8_t>(Command::PhoneRecordsReply);
+    frame[2] = static_cast<std::uint8_t>(count << 4);
+    for (std::size_t k = 0; k < count; ++k) {
+        PutPhoneRecord(frame.data(), k, records[k].slot, records[k].text);
+    }
+    frame.back() = kFrameEnd;
+    return frame;
+}
+
+PhoneRecord ReadPhoneRecord(const std::uint8_t* record) {
+    return {ReadWord(record), ReadText(record + 2, record + 2 + kPhoneTextMax)};
+}
+
 Reply RecognizeReply(const std::uint8_t* burst, std::size_t length) {
     Reply reply;
     if (length == 0) {

@@ -82,6 +82,18 @@ class PhoneFrameBuilder {
     std::size_t count_ = 0;
 };
 
+// The device's side of the link, for whatever plays the device.
+using FrameBytes = std::vector<std::uint8_t>;
+FrameBytes BuildStatusReply(Command code);  // 0xAA, code, 0x00, 0xEE
+FrameBytes BuildPasswordReply(std::string_view password);
+FrameBytes BuildParametersReply(std::uint16_t recordCount, std::uint16_t timeoutMs,
+                                bool externalDisconnect);
+// Up to 15 records.
+FrameBytes BuildPhoneRecordsReply(const std::vector<PhoneRecord>& records);
+// One 16-byte record of a write phone records frame: its text ends at the first zero
+// byte, after 13 characters at most.
+PhoneRecord ReadPhoneRecord(const std::uint8_t* record);
+
 // What a received burst turned out to be.
 enum class ReplyKind {
     None,
