@@ -1,0 +1,95 @@
+#include "port_setup_dialog.h"
+
+#include <stdexcept>
+
+#include "registry.h"
+
+namespace varnix {
+
+namespace {
+
+constexpr int kPortCount = 15;
+
+std::runtime_error RegistryError(const char* format) {
+    std::string text = format;
+    text.replace(text.find("%s"), 2, kPortSetupValue);
+    return std::runtime_error(text);
+}
+
+}  // namespace
+
+TForm2::TForm2(QWidget* parent, ErrorReport& report, bool& portReady)
+    : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                          Qt::WindowCloseButtonHint),
+      report_(report),
+      portReady_(portReady) {
+    setObjectName("Form2");
+    setWindowTitle("Com Setup");
+    setFont(QFont("MS Sans Serif", 8));
+    resize(281, 201);  // 289 x 235 with the frame
+
+    GroupBox1 = new QGroupBox("Setup", this);
+    GroupBox1->setGeometry(8, 8, 265, 185);
+    Label1 = new QLabel("Port:", GroupBox1);
+    Label1->setGeometry(40, 32, 22, 13);
+    ComboBox1 = new QComboBox(GroupBox1);
+    ComboBox1->setGeometry(85, 26, 145, 21);
+    ComboBox1->setEditable(false);
+    ComboBox1->setAccessibleName("Port:");
+    Label1->setBuddy(ComboBox1);
+    for (int n = 1; n <= kPortCount; ++n) {
+        ComboBox1->addItem(QString("COM%1").arg(n));
+    }
+    ComboBox1->setCurrentIndex(0);
+    BitBtn1 = new QPushButton("OK", GroupBox1);
+    BitBtn1->setGeometry(88, 128, 89, 33);
+    BitBtn1->setAutoDefault(false);
+    BitBtn1->setDefault(false);
+    setTabOrder(ComboBox1, BitBtn1);
+    connect(BitBtn1, &QPushButton::clicked, this,
+            [this] { report_.Guard([this] { BitBtn1Click(); }); });
+
+    try {
+        FormCreate();
+    } catch (const std::exception& error) {
+        report_.ShowNow(error.what());
+    }
+}
+
+std::string TForm2::ChosenPortName() const {
+    return ComboBox1->currentText().toStdString();
+}
+
+void TForm2::FormCreate() {
+    const auto key = RegistryKey::Open(kPortSetupKey, false);
+    if (!key) {
+        return;
+    }
+    std::uint8_t data[4] = {};
+    std::uint32_t size = 0;
+    std::uint32_t type = REG_NONE;
+    if (!key->ReadValue(kPortSetupValue, data, size, type)) {
+        throw RegistryError("Failed to get data for '%s'");
+    }
+    if (type != REG_DWORD) {
+        throw RegistryError("Invalid data type for '%s'");
+    }
+    const auto index = static_cast<std::int32_t>(data[0] | (data[1] << 8) | (data[2] << 16) |
+                                                 (static_cast<std::uint32_t>(data[3]) << 24));
+    // No range test: an index outside the list selects nothing.
+    ComboBox1->setCurrentIndex(index >= 0 && index < ComboBox1->count() ? index : -1);
+}
+
+void TForm2::BitBtn1Click() {
+    bool written = true;
+    if (auto key = RegistryKey::Open(kPortSetupKey, true)) {
+        written = key->WriteInteger(kPortSetupValue, ComboBox1->currentIndex());
+    }
+    accept();
+    portReady_ = false;
+    if (!written) {
+        throw RegistryError("Failed to set data for '%s'");
+    }
+}
+
+}  // namespace varnix

@@ -1,0 +1,43 @@
+// The port setup dialog "Com Setup": the chosen port, one of "COM1" to "COM15", kept
+// in the registry value "COM1" of \Software\ZUR\Pellion as the list index.
+#pragma once
+
+#include <QComboBox>
+#include <QDialog>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPushButton>
+#include <string>
+
+#include "error_report.h"
+
+namespace varnix {
+
+inline constexpr char kPortSetupKey[] = "\\Software\\ZUR\\Pellion";
+inline constexpr char kPortSetupValue[] = "COM1";
+
+class TForm2 : public QDialog {
+    Q_OBJECT
+  public:
+    // Applies the stored choice at once; a failure goes to the error report and the
+    // dialog is completed all the same. "OK" clears `portReady`, so that the next
+    // transfer opens the port afresh.
+    TForm2(QWidget* parent, ErrorReport& report, bool& portReady);
+
+    // The name of the selected entry; empty when none is selected.
+    std::string ChosenPortName() const;
+
+    QGroupBox* GroupBox1;
+    QLabel* Label1;
+    QComboBox* ComboBox1;
+    QPushButton* BitBtn1;
+
+    void FormCreate();
+    void BitBtn1Click();
+
+  private:
+    ErrorReport& report_;
+    bool& portReady_;
+};
+
+}  // namespace varnix

@@ -1,0 +1,153 @@
+#include "port_setup_dialog.h"
+
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QMainWindow>
+#include <QTest>
+#include <QTimer>
+#include <filesystem>
+
+#include "config_sandbox.h"
+#include "registry.h"
+
+namespace varnix {
+namespace {
+
+const std::string kHiveWith2 =
+    "REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\ZUR\\Pellion]\n\"COM1\"=dword:00000002\n";
+
+class PortSetupDialogTest : public ::testing::Test {
+  protected:
+    PortSetupDialogTest() {
+        boxes.SetAnswerer([this](const MessageRequest& request) {
+            reports.push_back(request.text);
+            return MessageResult::Ok;
+        });
+    }
+    std::unique_ptr<TForm2> Create() { return std::make_unique<TForm2>(&owner, report, portReady); }
+    std::string Hive() const { return testing::ConfigSandbox::Read(sandbox.Folder() / "user.reg"); }
+    void Ok(TForm2& dialog) {
+        QTest::mouseClick(dialog.BitBtn1, Qt::LeftButton);
+        QCoreApplication::processEvents();  // the error report comes after the click
+    }
+
+    testing::ConfigSandbox sandbox;
+    QMainWindow owner;
+    MessageBoxes boxes{&owner};
+    ErrorReport report{boxes};
+    bool portReady = true;
+    std::vector<std::string> reports;
+};
+
+TEST_F(PortSetupDialogTest, LayoutAndFirstRun) {
+    auto dialog = Create();
+    EXPECT_EQ(dialog->windowTitle(), "Com Setup");
+    EXPECT_FALSE(dialog->isVisible());
+    EXPECT_EQ(dialog->GroupBox1->title(), "Setup");
+    EXPECT_EQ(dialog->GroupBox1->geometry(), QRect(8, 8, 265, 185));
+    EXPECT_EQ(dialog->Label1->text(), "Port:");
+    EXPECT_EQ(dialog->ComboBox1->geometry(), QRect(85, 26, 145, 21));
+    EXPECT_EQ(dialog->BitBtn1->geometry(), QRect(88, 128, 89, 33));
+    EXPECT_EQ(dialog->BitBtn1->text(), "OK");
+    EXPECT_FALSE(dialog->ComboBox1->isEditable());
+    ASSERT_EQ(dialog->ComboBox1->count(), 15);
+    EXPECT_EQ(dialog->ComboBox1->itemText(9), "COM10");
+    EXPECT_EQ(dialog->ComboBox1->itemText(14), "COM15");
+    EXPECT_EQ(dialog->ChosenPortName(), "COM1");
+    EXPECT_EQ(dialog->ComboBox1->nextInFocusChain(), dialog->BitBtn1);
+    EXPECT_FALSE(dialog->windowFlags() & Qt::WindowMaximizeButtonHint);
+    EXPECT_FALSE(dialog->windowFlags() & Qt::WindowMinimizeButtonHint);
+    EXPECT_TRUE(reports.empty());
+    EXPECT_FALSE(std::filesystem::exists(sandbox.Folder() / "user.reg"));
+}
+
+TEST_F(PortSetupDialogTest, OkStoresTheIndexAndANewStartSelectsIt) {
+    auto dialog = Create();
+    dialog->show();
+    dialog->ComboBox1->setCurrentIndex(2);
+    Ok(*dialog);
+    EXPECT_FALSE(dialog->isVisible());
+    EXPECT_FALSE(portReady);
+    EXPECT_EQ(Hive(), kHiveWith2);
+    EXPECT_EQ(Create()->ChosenPortName(), "COM3");
+
+    // OK without a change writes again and clears PortReady again.
+    std::filesystem::remove(sandbox.Folder() / "user.reg");
+    portReady = true;
+    Ok(*dialog);
+    EXPECT_EQ(Hive(), kHiveWith2);
+    EXPECT_FALSE(portReady);
+    EXPECT_TRUE(reports.empty());
+}
+
+TEST_F(PortSetupDialogTest, IndexOutsideTheListSelectsNothing) {
+    for (const char* stored : {"0000000f", "ffffffff"}) {
+        sandbox.WriteHive(std::string("REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\ZUR\\Pellion]\n") +
+                          "\"COM1\"=dword:" + stored + "\n");
+        auto dialog = Create();
+        EXPECT_EQ(dialog->ComboBox1->currentIndex(), -1) << stored;
+        EXPECT_EQ(dialog->ChosenPortName(), "");
+        Ok(*dialog);
+        EXPECT_NE(Hive().find("\"COM1\"=dword:ffffffff"), std::string::npos);
+    }
+    EXPECT_TRUE(reports.empty());
+}
+
+TEST_F(PortSetupDialogTest, WrongValuesAreReportedAndCom1StaysOffered) {
+    sandbox.WriteHive("REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\ZUR\\Pellion]\n\"COM1\"=\"3\"\n");
+    EXPECT_EQ(Create()->ChosenPortName(), "COM1");
+    sandbox.WriteHive(
+        "REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\ZUR\\Pellion]\n\"COM1\"=hex:01,02,03,04,05\n");
+    EXPECT_EQ(Create()->ChosenPortName(), "COM1");
+    sandbox.WriteHive(
+        "REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\ZUR\\Pellion]\n\"Other\"=dword:00000001\n");
+    EXPECT_EQ(Create()->ChosenPortName(), "COM1");
+    // "'" sorts before ".", so the report adds no full stop.
+    EXPECT_EQ(reports, (std::vector<std::string>{"Invalid data type for 'COM1'",
+                                                 "Failed to get data for 'COM1'",
+                                                 "Failed to get data for 'COM1'"}));
+}
+
+TEST_F(PortSetupDialogTest, UnwritableFolderReportsAndStillClosesAndClearsPortReady) {
+    auto dialog = Create();
+    std::ofstream(sandbox.Root() / "plain-file") << "x";
+    setenv("XDG_CONFIG_HOME", (sandbox.Root() / "plain-file").c_str(), 1);
+    dialog->show();
+    Ok(*dialog);
+    EXPECT_FALSE(dialog->isVisible());
+    EXPECT_FALSE(portReady);
+    EXPECT_EQ(reports, std::vector<std::string>{"Failed to set data for 'COM1'"});
+}
+
+TEST_F(PortSetupDialogTest, CorruptHiveLosesNothing) {
+    sandbox.WriteHive("garbage \xff\n");
+    auto dialog = Create();
+    EXPECT_EQ(dialog->ChosenPortName(), "COM1");
+    EXPECT_TRUE(reports.empty());
+    dialog->ComboBox1->setCurrentIndex(2);
+    Ok(*dialog);
+    EXPECT_EQ(Hive(), kHiveWith2);
+    EXPECT_EQ(testing::ConfigSandbox::Read(sandbox.Folder() / "user.reg.bak"), "garbage \xff\n");
+}
+
+TEST_F(PortSetupDialogTest, CloseBoxStoresNothingAndKeepsTheSelection) {
+    auto dialog = Create();
+    QTimer::singleShot(0, dialog.get(), [&] {
+        dialog->ComboBox1->setCurrentIndex(4);
+        dialog->close();
+    });
+    dialog->exec();
+    EXPECT_TRUE(portReady);
+    EXPECT_FALSE(std::filesystem::exists(sandbox.Folder() / "user.reg"));
+    EXPECT_EQ(dialog->ChosenPortName(), "COM5");
+
+    // OK ends a modal showing too.
+    QTimer::singleShot(0, dialog.get(),
+                       [&] { QTest::mouseClick(dialog->BitBtn1, Qt::LeftButton); });
+    dialog->exec();
+    EXPECT_FALSE(portReady);
+}
+
+}  // namespace
+}  // namespace varnix
