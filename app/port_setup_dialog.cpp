@@ -2,6 +2,8 @@
 
 #include <stdexcept>
 
+#include "window_font.h"
+
 #include "registry.h"
 
 namespace varnix {
@@ -25,7 +27,7 @@ TForm2::TForm2(QWidget* parent, ErrorReport& report, bool& portReady)
       portReady_(portReady) {
     setObjectName("Form2");
     setWindowTitle("Com Setup");
-    setFont(QFont("MS Sans Serif", 8));
+    setFont(WindowFont());
     resize(281, 201);  // 289 x 235 with the frame
 
     GroupBox1 = new QGroupBox("Setup", this);

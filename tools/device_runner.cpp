@@ -37,9 +37,7 @@ DeviceRunner::DeviceRunner(DeviceState& state, const DeviceBehaviour& behaviour,
 
 DeviceRunner::~DeviceRunner() {
     Stop();
-    if (thread_.joinable()) {
-        thread_.join();
-    }
+    Join();
     CloseLine();
     if (stopFd_ >= 0) {
         close(stopFd_);
@@ -78,6 +76,12 @@ void DeviceRunner::Stop() {
 
 void DeviceRunner::Start() {
     thread_ = std::thread([this] { Run(); });
+}
+
+void DeviceRunner::Join() {
+    if (thread_.joinable()) {
+        thread_.join();
+    }
 }
 
 void DeviceRunner::CloseLine() {

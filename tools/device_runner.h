@@ -41,8 +41,10 @@ class DeviceRunner {
     void Run();
     // Ends Run(); safe from a signal handler and from another thread.
     void Stop();
-    // Run() on a thread of its own, for tests; the destructor stops and joins it.
+    // Run() on a thread of its own, for tests; Join() (or the destructor) waits for it
+    // after Stop().
     void Start();
+    void Join();
     bool HungUp() const { return hungUp_; }
 
   private:

@@ -1,0 +1,58 @@
+#include "key_filter.h"
+
+#include <QKeyEvent>
+
+namespace varnix {
+
+std::optional<char> TypedCharacter(const QKeyEvent& event) {
+    const int key = event.key();
+    switch (key) {
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+            return '\r';
+        case Qt::Key_Backspace:
+            return '\b';
+        case Qt::Key_Escape:
+            return '\x1b';
+        case Qt::Key_Tab:
+        case Qt::Key_Backtab:
+            return std::nullopt;
+        default:
+            break;
+    }
+    const auto modifiers = event.modifiers();
+    if ((modifiers & Qt::ControlModifier) && !(modifiers & Qt::AltModifier) && key >= Qt::Key_A &&
+        key <= Qt::Key_Z) {
+        return static_cast<char>(key - Qt::Key_A + 1);
+    }
+    const QString text = event.text();
+    if (text.size() != 1) {
+        return std::nullopt;
+    }
+    const char16_t unit = text.at(0).unicode();
+    if (unit < 0x20 && unit != '\b' && unit != '\r' && unit != '\x1b') {
+        return static_cast<char>(unit);
+    }
+    // A character outside Latin-1 has no single byte; '?' stands for it, as in ANSI.
+    return unit < 0x100 ? static_cast<char>(unit) : '?';
+}
+
+KeyFilter::KeyFilter(QObject* control, ErrorReport& report, Handler handler)
+    : QObject(control), report_(report), handler_(std::move(handler)) {
+    control->installEventFilter(this);
+}
+
+bool KeyFilter::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() != QEvent::KeyPress) {
+        return QObject::eventFilter(watched, event);
+    }
+    const auto typed = TypedCharacter(*static_cast<QKeyEvent*>(event));
+    if (!typed) {
+        return false;
+    }
+    char key = *typed;
+    // Dropped when the filter aborts (or fails); passed on otherwise.
+    return !report_.Guard([&] { handler_(key); });
+}
+
+}  // namespace varnix

@@ -1,0 +1,329 @@
+#include "main_window.h"
+
+#include <QCloseEvent>
+#include <QFocusEvent>
+#include <QGuiApplication>
+#include <QScreen>
+#include <algorithm>
+#include <stdexcept>
+
+#include "window_font.h"
+
+#include "key_filter.h"
+#include "port_setup_dialog.h"
+
+namespace varnix {
+
+namespace {
+
+constexpr int kTimerIntervalMs = 500;
+constexpr std::size_t kPasswordDigits = 4;
+
+QString Latin1(const std::string& text) {
+    return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+std::string Bytes(const QString& text) {
+    return text.toLatin1().toStdString();
+}
+
+bool IsDigit(char key) {
+    return key >= '0' && key <= '9';
+}
+
+// Blanks and control characters, as a trim removes them.
+std::string Trimmed(const std::string& text) {
+    const auto isBlank = [](char c) { return static_cast<unsigned char>(c) <= ' '; };
+    auto begin = text.begin();
+    auto end = text.end();
+    while (begin != end && isBlank(*begin)) {
+        ++begin;
+    }
+    while (end != begin && isBlank(*(end - 1))) {
+        --end;
+    }
+    return std::string(begin, end);
+}
+
+// A label before a field keeps its right edge; where the font here is wider than the
+// one the layout was made for, it grows to the left instead of cutting its text.
+void KeepRightEdge(QLabel* label) {
+    const QRect box = label->geometry();
+    const int width = std::max(box.width(), label->sizeHint().width());
+    label->setGeometry(box.right() + 1 - width, box.top(), width, box.height());
+    label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+}
+
+}  // namespace
+
+TForm1::TForm1()
+    : QMainWindow(nullptr, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                               Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
+      Comm1(this),
+      Timer1(kTimerIntervalMs, report_, this),
+      Transfer(commPort_, *this, *this) {
+    BuildLayout();
+    ConfigureComm1();
+    Timer1.SetOnTick([this] { Timer1Timer(); });
+    FormCreate();
+}
+
+TForm1::~TForm1() = default;
+
+void TForm1::ConfigureComm1() {
+    Comm1.SetCommName("COM1");
+    Comm1.SetBaudRate(9600);
+    Comm1.SetDtrControl(TDtrControl::DtrHandshake);
+    Comm1.SetTxContinueOnXoff(false);
+    Comm1.SetOutx_XonXoffFlow(false);
+    Comm1.SetInx_XonXoffFlow(false);
+    Comm1.SetRtsControl(TRtsControl::RtsDisable);
+    Comm1.SetXonChar('0');
+    Comm1.SetXoffChar('0');
+    Comm1.OnReceiveData = [this](TComm*, const std::uint8_t* buffer, std::uint16_t length) {
+        report_.Guard([&] { Comm1ReceiveData(buffer, length); });
+    };
+}
+
+QPushButton* TForm1::AddButton(QWidget* parent, const char* caption, QRect geometry,
+                               void (TForm1::*handler)()) {
+    auto* button = new QPushButton(caption, parent);
+    button->setGeometry(geometry);
+    button->setAutoDefault(false);
+    if (handler != nullptr) {
+        connect(button, &QPushButton::clicked, this,
+                [this, handler] { report_.Guard([&] { (this->*handler)(); }); });
+    }
+    return button;
+}
+
+void TForm1::BuildLayout() {
+    setObjectName("Form1");
+    setWindowTitle("Varnix V.1.2");
+    setFont(WindowFont());
+    auto* inside = new QWidget(this);
+    setCentralWidget(inside);
+    resize(345, 628);  // 353 x 662 with the frame
+
+    GroupBox1 = new QGroupBox("Current work file", inside);
+    GroupBox1->setGeometry(8, 8, 329, 57);
+    Label3 = new QLabel(GroupBox1);
+    Label3->setObjectName("Label3");
+    Label3->setGeometry(2, 15, 325, 40);
+    Label3->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    Label3->setWordWrap(false);
+    Label3->setTextFormat(Qt::PlainText);
+
+    GroupBox2 = new QGroupBox("Relay Setting", inside);
+    GroupBox2->setGeometry(8, 72, 329, 73);
+    Label1 = new QLabel("Relay TimeOut(ms):", GroupBox2);
+    Label1->setGeometry(72, 24, 92, 13);
+    Edit1 = new QLineEdit("1", GroupBox2);
+    Edit1->setObjectName("Edit1");
+    Edit1->setGeometry(168, 24, 57, 21);
+    Edit1->setAccessibleName("Relay TimeOut(ms):");
+    Label1->setBuddy(Edit1);
+    Label2 = new QLabel("Enable External Disconnection:", GroupBox2);
+    Label2->setGeometry(16, 48, 148, 13);
+    CheckBox1 = new QCheckBox(GroupBox2);
+    CheckBox1->setObjectName("CheckBox1");
+    CheckBox1->setGeometry(168, 48, 17, 17);
+    CheckBox1->setEnabled(false);
+    CheckBox1->setAccessibleName("Enable External Disconnection:");
+    Label2->setBuddy(CheckBox1);
+
+    GroupBox4 = new QGroupBox("Password Setting", inside);
+    GroupBox4->setGeometry(8, 152, 329, 57);
+    Label4 = new QLabel("Password:", GroupBox4);
+    Label4->setGeometry(18, 29, 49, 13);
+    Edit2 = new QLineEdit("7093", GroupBox4);
+    Edit2->setObjectName("Edit2");
+    Edit2->setGeometry(72, 24, 89, 21);
+    Edit2->setAccessibleName("Password:");
+    Label4->setBuddy(Edit2);
+    BitBtn8 = AddButton(GroupBox4, "GET", {184, 21, 57, 26}, &TForm1::BitBtn8Click);
+    BitBtn7 = AddButton(GroupBox4, "SET", {253, 21, 57, 26}, &TForm1::BitBtn7Click);
+
+    GroupBox3 = new QGroupBox("Phones", inside);
+    GroupBox3->setGeometry(8, 216, 329, 299);
+    StringGrid1 = new PhoneGrid(GroupBox3);
+    StringGrid1->setGeometry(8, 15, 313, 277);
+
+    BitBtn1 = AddButton(inside, "Load From File...", {48, 526, 121, 25}, nullptr);
+    BitBtn2 = AddButton(inside, "Write To File...", {168, 526, 129, 25}, nullptr);
+    BitBtn3 = AddButton(inside, "Load From Device", {48, 550, 121, 25}, &TForm1::BitBtn3Click);
+    BitBtn4 = AddButton(inside, "Write To Device", {168, 550, 129, 25}, &TForm1::BitBtn4Click);
+    BitBtn5 = AddButton(inside, "Crear All", {48, 574, 121, 25}, &TForm1::BitBtn5Click);
+    BitBtn6 = AddButton(inside, "Configure Port...", {168, 574, 129, 25}, &TForm1::BitBtn6Click);
+
+    StatusBar1 = statusBar();
+    StatusBar1->setObjectName("StatusBar1");
+    StatusBar1->setSizeGripEnabled(false);
+    StatusBar1->setFixedHeight(19);
+    StatusPanel = new StatusLine(StatusBar1, "Status bar .....");
+
+    for (QLabel* label : {Label1, Label2, Label4}) {
+        KeepRightEdge(label);
+    }
+
+    // Focus order: relay settings, phones, the six buttons, then the password box.
+    setTabOrder(Edit1, StringGrid1);
+    setTabOrder(StringGrid1, BitBtn1);
+    setTabOrder(BitBtn1, BitBtn2);
+    setTabOrder(BitBtn2, BitBtn3);
+    setTabOrder(BitBtn3, BitBtn4);
+    setTabOrder(BitBtn4, BitBtn5);
+    setTabOrder(BitBtn5, BitBtn6);
+    setTabOrder(BitBtn6, Edit2);
+    setTabOrder(Edit2, BitBtn7);
+    setTabOrder(BitBtn7, BitBtn8);
+
+    new KeyFilter(Edit1, report_, [this](char& key) { Edit1KeyPress(key); });
+    new KeyFilter(Edit2, report_, [this](char& key) { Edit2KeyPress(key); });
+    new KeyFilter(StringGrid1->Editor(), report_, [this](char& key) { StringGrid1KeyPress(key); });
+    Edit1->installEventFilter(this);
+    StringGrid1->onEditText = [this](int col, int row, const QString& value) {
+        report_.Guard([&] { StringGrid1SetEditText(col, row, value); });
+    };
+}
+
+// --- handlers -----------------------------------------------------------------------
+
+void TForm1::FormCreate() {
+    Transfer.Reset();
+}
+
+void TForm1::FormShow() {
+    StringGrid1->SetCell(0, 0, "Nr.");
+    StringGrid1->SetCell(1, 0, "Phone Number");
+    for (int row = 1; row <= kSlotCount; ++row) {
+        StringGrid1->SetCell(0, row, QString::number(row));
+    }
+}
+
+void TForm1::BitBtn5Click() {
+    for (int row = 1; row <= kSlotCount; ++row) {
+        StringGrid1->SetCell(1, row, QString());
+    }
+    Edit1->setText("0");
+    CheckBox1->setChecked(false);
+    Edit2->setText("7093");
+}
+
+void TForm1::BitBtn6Click() {
+    if (form2_ != nullptr) {
+        form2_->exec();
+    }
+}
+
+void TForm1::Edit1KeyPress(char& key) {
+    if (key != '\b' && !IsDigit(key)) {
+        throw SilentAbort();
+    }
+}
+
+void TForm1::Edit1Exit() {
+    const std::string text = Trimmed(Bytes(Edit1->text()));
+    std::int32_t value = 0;
+    if (!ParseDecimalInt32(text, value)) {
+        throw std::runtime_error("'" + text + "' is not a valid integer value");
+    }
+    if (value > 59999) {
+        Edit1->setText("1000");
+    }
+}
+
+void TForm1::Edit2KeyPress(char& key) {
+    if (static_cast<std::size_t>(Edit2->text().size()) >= kPasswordDigits && key != '\b') {
+        throw SilentAbort();
+    }
+    if (key != '\b' && !IsDigit(key)) {
+        throw SilentAbort();
+    }
+}
+
+void TForm1::StringGrid1KeyPress(char& key) {
+    if (key == '\r' && StringGrid1->CurrentRow() < kSlotCount) {
+        StringGrid1->SetCurrentRow(StringGrid1->CurrentRow() + 1);
+    }
+    if (key != '\b' && key != '+' && !IsDigit(key)) {
+        throw SilentAbort();
+    }
+}
+
+void TForm1::StringGrid1SetEditText(int col, int row, const QString& value) {
+    if (static_cast<std::size_t>(value.size()) > kPhoneTextMax) {
+        StringGrid1->RevertEdit();
+        if (row < kSlotCount) {
+            StringGrid1->SetCurrentRow(row + 1);
+        }
+        return;
+    }
+    StringGrid1->SetCell(col, row, value);
+}
+
+// --- window events ------------------------------------------------------------------
+
+void TForm1::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    if (shown_) {
+        return;
+    }
+    shown_ = true;
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QRect area = screen->availableGeometry();
+        move(area.center() - QPoint(frameGeometry().width() / 2, frameGeometry().height() / 2));
+    }
+    report_.Guard([this] { FormShow(); });
+}
+
+void TForm1::closeEvent(QCloseEvent* event) {
+    report_.GuardClose(event, [] {});
+}
+
+bool TForm1::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == Edit1 && event->type() == QEvent::FocusOut) {
+        // Only a move to another control of this window counts as leaving the field.
+        const auto reason = static_cast<QFocusEvent*>(event)->reason();
+        if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason) {
+            report_.Guard([this] { Edit1Exit(); });
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+// --- the on-screen values the transfers use -----------------------------------------
+
+std::string TForm1::PhoneText(int slot) const {
+    return Bytes(StringGrid1->Cell(1, slot));
+}
+
+void TForm1::SetPhoneText(int slot, const std::string& text) {
+    StringGrid1->SetCell(1, slot, Latin1(text));
+}
+
+std::string TForm1::TimeoutText() const {
+    return Bytes(Edit1->text());
+}
+
+void TForm1::SetTimeoutText(const std::string& text) {
+    Edit1->setText(Latin1(text));
+}
+
+std::string TForm1::PasswordText() const {
+    return Bytes(Edit2->text());
+}
+
+void TForm1::SetPasswordText(const std::string& text) {
+    Edit2->setText(Latin1(text));
+}
+
+std::string TForm1::ChosenPortName() const {
+    return form2_ != nullptr ? form2_->ChosenPortName() : std::string();
+}
+
+void TForm1::ShowStartFailure(const std::string& text) {
+    boxes_.Show({text, "Message", MessageIcon::Stop, MessageButtons::Ok});
+}
+
+}  // namespace varnix
