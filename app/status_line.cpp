@@ -6,7 +6,7 @@ namespace varnix {
 
 StatusLine::StatusLine(QStatusBar* bar, const std::string& initialText) : QLabel(bar) {
     setObjectName("StatusPanel");
-    setAccessibleName("Status");
+    setAccessibleDescription("Status");
     SetText(initialText);
     bar->addWidget(this, 1);
 }

@@ -70,9 +70,9 @@ TEST(DeviceLogicTest, EmptyDeviceEndsAtOnceAndRecordsPerReplyVary) {
     EXPECT_EQ(empty.OnFrame(kRead), std::vector<Bytes>{BuildParametersReply(0, 0, false)});
     EXPECT_EQ(empty.OnFrame(kAck), std::vector<Bytes>{kEnd});
 
-    state.slots[3] = "3";
-    state.slots[300] = "300";
-    state.slots[500] = "500";
+    state.phones[3] = "3";
+    state.phones[300] = "300";
+    state.phones[500] = "500";
     DeviceBehaviour fifteen;
     fifteen.recordsPerReply = 15;
     DeviceLogic wide(state, fifteen);
@@ -98,8 +98,8 @@ TEST(DeviceLogicTest, WriteReplacesTheListAndPasswordsGetAndSet) {
     EXPECT_TRUE(state.externalDisconnect);
     EXPECT_EQ(device.OnFrame(WriteRecords({{2, "+1"}, {499, "1234567890123"}})),
               std::vector<Bytes>{kAccepted});
-    EXPECT_EQ(state.slots[2], "+1");
-    EXPECT_EQ(state.slots[499], "1234567890123");
+    EXPECT_EQ(state.phones[2], "+1");
+    EXPECT_EQ(state.phones[499], "1234567890123");
     EXPECT_EQ(state.NumberCount(), 2);
 
     const Bytes passwordReply{0xAA, 0x12, '7', '0', '9', '3', 0x00, 0xEE};
@@ -181,8 +181,8 @@ TEST(DeviceStateTest, FileRoundTripAndErrors) {
     std::filesystem::create_directories(folder);
     const std::string path = (folder / "state.txt").string();
     DeviceState state;
-    state.slots[1] = "+123";
-    state.slots[500] = "9";
+    state.phones[1] = "+123";
+    state.phones[500] = "9";
     state.timeoutMs = 59999;
     state.externalDisconnect = true;
     state.password = "0000";
@@ -190,7 +190,7 @@ TEST(DeviceStateTest, FileRoundTripAndErrors) {
     ASSERT_TRUE(SaveDeviceState(path, state, error)) << error;
     DeviceState loaded;
     ASSERT_TRUE(LoadDeviceState(path, loaded, error)) << error;
-    EXPECT_EQ(loaded.slots, state.slots);
+    EXPECT_EQ(loaded.phones, state.phones);
     EXPECT_EQ(loaded.timeoutMs, 59999);
     EXPECT_TRUE(loaded.externalDisconnect);
     EXPECT_EQ(loaded.password, "0000");
@@ -198,7 +198,7 @@ TEST(DeviceStateTest, FileRoundTripAndErrors) {
     std::ofstream(path) << "1=+1\n501=2\n";
     EXPECT_FALSE(LoadDeviceState(path, loaded, error));
     EXPECT_NE(error.find(":2:"), std::string::npos) << error;
-    EXPECT_EQ(loaded.slots[1], "+123");  // left as it was
+    EXPECT_EQ(loaded.phones[1], "+123");  // left as it was
     std::filesystem::remove_all(folder);
 }
 

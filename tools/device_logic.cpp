@@ -28,7 +28,7 @@ FrameBytes DeviceLogic::NextReadReply() {
     const auto perReply = static_cast<std::size_t>(std::clamp(behaviour_.recordsPerReply, 0, 15));
     while (records.size() < perReply && readNext_ < readSlots_.size()) {
         const int slot = readSlots_[readNext_++];
-        records.push_back({slot, state_.slots[static_cast<std::size_t>(slot)]});
+        records.push_back({slot, state_.phones[static_cast<std::size_t>(slot)]});
     }
     return BuildPhoneRecordsReply(records);
 }
@@ -44,7 +44,7 @@ std::vector<FrameBytes> DeviceLogic::Handle(const FrameBytes& frame) {
         case Command::ReadRequest: {
             readSlots_.clear();
             for (int slot = 1; slot <= kSlotCount; ++slot) {
-                if (!state_.slots[static_cast<std::size_t>(slot)].empty()) {
+                if (!state_.phones[static_cast<std::size_t>(slot)].empty()) {
                     readSlots_.push_back(slot);
                 }
             }
@@ -70,7 +70,7 @@ std::vector<FrameBytes> DeviceLogic::Handle(const FrameBytes& frame) {
             for (std::size_t k = 0; k < count; ++k) {
                 const PhoneRecord record = ReadPhoneRecord(&frame[3 + kRecordSize * k]);
                 if (record.slot >= 1 && record.slot <= kSlotCount) {
-                    state_.slots[static_cast<std::size_t>(record.slot)] = record.text;
+                    state_.phones[static_cast<std::size_t>(record.slot)] = record.text;
                 }
             }
             return {WriteAnswer()};

@@ -40,7 +40,7 @@ class DeviceLogic {
     DeviceBehaviour behaviour_;
     int framesSeen_ = 0;
     bool hangupDue_ = false;
-    // A read in progress: the slots still to send, in rising order.
+    // A read in progress: the phones still to send, in rising order.
     bool reading_ = false;
     std::vector<int> readSlots_;
     std::size_t readNext_ = 0;

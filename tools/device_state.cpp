@@ -21,13 +21,13 @@ bool ParseNumber(const std::string& text, long min, long max, long& value) {
 int DeviceState::NumberCount() const {
     int count = 0;
     for (int slot = 1; slot <= kSlotCount; ++slot) {
-        count += slots[static_cast<std::size_t>(slot)].empty() ? 0 : 1;
+        count += phones[static_cast<std::size_t>(slot)].empty() ? 0 : 1;
     }
     return count;
 }
 
 void DeviceState::ClearNumbers() {
-    for (auto& slot : slots) {
+    for (auto& slot : phones) {
         slot.clear();
     }
 }
@@ -41,7 +41,7 @@ std::string GeneratedNumber(int slot) {
 
 void FillGeneratedNumbers(DeviceState& state, int count) {
     for (int slot = 1; slot <= count && slot <= kSlotCount; ++slot) {
-        state.slots[static_cast<std::size_t>(slot)] = GeneratedNumber(slot);
+        state.phones[static_cast<std::size_t>(slot)] = GeneratedNumber(slot);
     }
 }
 
@@ -77,7 +77,7 @@ bool LoadDeviceState(const std::string& path, DeviceState& state, std::string& e
             loaded.password = value;
         } else if (good && ParseNumber(key, 1, kSlotCount, number)) {
             good = value.size() <= kPhoneTextMax;
-            loaded.slots[static_cast<std::size_t>(number)] = value;
+            loaded.phones[static_cast<std::size_t>(number)] = value;
         } else {
             good = false;
         }
@@ -93,7 +93,7 @@ bool LoadDeviceState(const std::string& path, DeviceState& state, std::string& e
 bool SaveDeviceState(const std::string& path, const DeviceState& state, std::string& error) {
     std::ostringstream text;
     for (int slot = 1; slot <= kSlotCount; ++slot) {
-        const std::string& number = state.slots[static_cast<std::size_t>(slot)];
+        const std::string& number = state.phones[static_cast<std::size_t>(slot)];
         if (!number.empty()) {
             text << slot << '=' << number << '\n';
         }

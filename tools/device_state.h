@@ -1,4 +1,4 @@
-// What the virtual relay device holds: 500 phone slots, the relay time-out, the external
+// What the virtual relay device holds: 500 phone phones, the relay time-out, the external
 // disconnection flag and the password, and the plain text file it can be kept in.
 #pragma once
 
@@ -11,7 +11,7 @@
 namespace varnix {
 
 struct DeviceState {
-    std::array<std::string, kSlotCount + 1> slots;  // slots[1] to slots[500]
+    std::array<std::string, kSlotCount + 1> phones;  // slots 1 to 500; phones[0] is unused
     std::uint16_t timeoutMs = 0;
     bool externalDisconnect = false;
     std::string password = "7093";
@@ -22,7 +22,7 @@ struct DeviceState {
 
 // A telephone number made up for slot `slot`: 13 characters at most, digits and "+".
 std::string GeneratedNumber(int slot);
-// Puts generated numbers into slots 1 to `count`.
+// Puts generated numbers into phones 1 to `count`.
 void FillGeneratedNumbers(DeviceState& state, int count);
 
 // The state file: one "slot=number" line per non-empty slot, then "timeout=", "flag="

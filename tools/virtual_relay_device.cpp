@@ -16,7 +16,7 @@ const char kHelp[] =
     "Plays the ZUR relay switch on a pseudo-terminal and prints the path to open.\n"
     "\n"
     "  --link COMn        make the pseudo-terminal the port COMn while running\n"
-    "  --numbers N        start with generated numbers in slots 1 to N\n"
+    "  --numbers N        start with generated numbers in phones 1 to N\n"
     "  --state FILE       start from FILE: slot=number, timeout=, flag=, password= lines\n"
     "  --save             write the state back to FILE on exit\n"
     "  --per-reply K      records in each phone records reply, 0 to 15 (default 5)\n"

@@ -1,0 +1,146 @@
+// The four transfers through the window's own buttons, against the virtual relay device
+// on a pseudo-terminal linked as COM1.
+#include <gtest/gtest.h>
+
+#include <QTest>
+#include <filesystem>
+
+#include "device_runner.h"
+#include "main_window_fixture.h"
+#include "port_link.h"
+#include "port_names.h"
+
+namespace varnix {
+namespace {
+
+constexpr int kTransferMs = 20000;
+
+class DeviceEndToEndTest : public testing::MainWindowFixture {
+  protected:
+    // Starts the device and links it as COM1.
+    void StartDevice(const DeviceBehaviour& behaviour = {}, const DeviceTiming& timing = {}) {
+        device = std::make_unique<DeviceRunner>(state, behaviour, timing, nullptr);
+        std::string error;
+        ASSERT_TRUE(device->Open(error)) << error;
+        ASSERT_TRUE(link.Create("COM1", device->Path(), error)) << error;
+        device->Start();
+    }
+    // Stops the device, so that its state can be read.
+    void StopDevice() {
+        device->Stop();
+        device->Join();
+    }
+    void Click(QPushButton* button) { QTest::mouseClick(button, Qt::LeftButton); }
+    void FillTable(int count) {
+        for (int slot = 1; slot <= count; ++slot) {
+            form1->StringGrid1->SetCell(1, slot, QString::fromStdString(GeneratedNumber(slot)));
+        }
+    }
+
+    DeviceState state;
+    std::unique_ptr<DeviceRunner> device;
+    PortLink link;
+};
+
+TEST_F(DeviceEndToEndTest, LoadFromDeviceFillsTheTable) {
+    FillGeneratedNumbers(state, 7);
+    state.timeoutMs = 2500;
+    state.externalDisconnect = true;
+    StartDevice();
+    form1->StringGrid1->SetCell(1, 100, "stale");
+    Click(form1->BitBtn3);
+    EXPECT_EQ(form1->StatusText(), "Communications...");
+    ASSERT_TRUE(WaitForStatus("Receiving completed.", kTransferMs)) << form1->StatusText();
+    for (int slot = 1; slot <= 7; ++slot) {
+        EXPECT_EQ(Cell(slot), GeneratedNumber(slot));
+    }
+    EXPECT_EQ(Cell(8), "");
+    EXPECT_EQ(Cell(100), "");
+    EXPECT_EQ(form1->Edit1->text(), "2500");
+    EXPECT_TRUE(form1->CheckBox1->isChecked());
+    EXPECT_TRUE(messages.empty());
+}
+
+TEST_F(DeviceEndToEndTest, WriteToDeviceLeavesExactlyTheTableInTheDevice) {
+    FillGeneratedNumbers(state, 40);  // to be replaced
+    StartDevice();
+    form1->StringGrid1->SetCell(1, 1, "+1");
+    form1->StringGrid1->SetCell(1, 2, "22");
+    form1->StringGrid1->SetCell(1, 50, "50");
+    form1->StringGrid1->SetCell(1, 51, "51");
+    form1->StringGrid1->SetCell(1, 52, "52");
+    form1->StringGrid1->SetCell(1, 300, "300");
+    form1->StringGrid1->SetCell(1, 500, "1234567890123");
+    form1->Edit1->setText("1000");
+    Click(form1->BitBtn4);
+    ASSERT_TRUE(WaitForStatus("Write data complete...", kTransferMs)) << form1->StatusText();
+    StopDevice();
+    EXPECT_EQ(state.NumberCount(), 7);
+    EXPECT_EQ(state.phones[1], "+1");
+    EXPECT_EQ(state.phones[52], "52");
+    EXPECT_EQ(state.phones[500], "1234567890123");
+    EXPECT_EQ(state.timeoutMs, 1000);
+    EXPECT_FALSE(state.externalDisconnect);
+}
+
+TEST_F(DeviceEndToEndTest, GetAndSetPassword) {
+    state.password = "4321";
+    StartDevice();
+    Click(form1->BitBtn8);
+    ASSERT_TRUE(WaitForStatus("Password Receiving completed.", kTransferMs));
+    EXPECT_EQ(form1->Edit2->text(), "4321");
+    form1->Edit2->setText("2580");
+    Click(form1->BitBtn7);
+    ASSERT_TRUE(WaitForStatus("Set Psaaword Suecced!", kTransferMs)) << form1->StatusText();
+    StopDevice();
+    EXPECT_EQ(state.password, "2580");
+}
+
+TEST_F(DeviceEndToEndTest, SilentDeviceEndsEachTransferWithItsFailure) {
+    DeviceBehaviour silent;
+    silent.silent = true;
+    StartDevice(silent);
+    Click(form1->BitBtn3);
+    EXPECT_TRUE(WaitForStatus("Connection failure,Please try again.", kTransferMs));
+    Click(form1->BitBtn4);
+    EXPECT_TRUE(WaitForStatus("Write data failed, please try again...", kTransferMs));
+    Click(form1->BitBtn7);
+    EXPECT_TRUE(WaitForStatus("Set Password failed!", kTransferMs));
+    Click(form1->BitBtn8);
+    EXPECT_TRUE(WaitForStatus("Get Psaaword......", kTransferMs));
+    QTest::qWait(1200);
+    EXPECT_EQ(form1->StatusText(), "Get Psaaword......");
+    EXPECT_EQ(form1->Transfer.TransferMode, 0);
+    EXPECT_TRUE(messages.empty());
+}
+
+TEST_F(DeviceEndToEndTest, MissingPortShowsCanNotOpen) {
+    std::filesystem::create_directories(PortLinkFolder());
+    std::filesystem::create_symlink("/dev/varnix-no-such-port", PortLinkFolder() + "/COM1");
+    Click(form1->BitBtn3);
+    ASSERT_EQ(Texts(), std::vector<std::string>{"Can not open COM1"});
+    EXPECT_EQ(messages[0].title, "Message");
+    EXPECT_EQ(messages[0].icon, MessageIcon::Stop);
+    EXPECT_FALSE(form1->Transfer.PortReady);
+    EXPECT_FALSE(form1->Timer1.Enabled());
+}
+
+TEST_F(DeviceEndToEndTest, RoundTripOfFiveHundredNumbers) {
+    DeviceBehaviour wide;
+    wide.recordsPerReply = 15;
+    StartDevice(wide);
+    FillTable(500);
+    Click(form1->BitBtn4);
+    ASSERT_TRUE(WaitForStatus("Write data complete...", 90000)) << form1->StatusText();
+    Click(form1->BitBtn5);
+    EXPECT_EQ(Cell(250), "");
+    Click(form1->BitBtn3);
+    ASSERT_TRUE(WaitForStatus("Receiving completed.", 60000)) << form1->StatusText();
+    for (int slot = 1; slot <= 500; ++slot) {
+        ASSERT_EQ(Cell(slot), GeneratedNumber(slot)) << slot;
+    }
+    EXPECT_EQ(form1->Edit1->text(), "1");  // the time-out written, read back
+}
+
+}  // namespace
+}  // namespace varnix
