@@ -90,10 +90,8 @@ QPushButton* TForm1::AddButton(QWidget* parent, const char* caption, QRect geome
     auto* button = new QPushButton(caption, parent);
     button->setGeometry(geometry);
     button->setAutoDefault(false);
-    if (handler != nullptr) {
-        connect(button, &QPushButton::clicked, this,
-                [this, handler] { report_.Guard([&] { (this->*handler)(); }); });
-    }
+    connect(button, &QPushButton::clicked, this,
+            [this, handler] { report_.Guard([&] { (this->*handler)(); }); });
     return button;
 }
 
@@ -149,8 +147,8 @@ void TForm1::BuildLayout() {
     StringGrid1 = new PhoneGrid(GroupBox3);
     StringGrid1->setGeometry(8, 15, 313, 277);
 
-    BitBtn1 = AddButton(inside, "Load From File...", {48, 526, 121, 25}, nullptr);
-    BitBtn2 = AddButton(inside, "Write To File...", {168, 526, 129, 25}, nullptr);
+    BitBtn1 = AddButton(inside, "Load From File...", {48, 526, 121, 25}, &TForm1::BitBtn1Click);
+    BitBtn2 = AddButton(inside, "Write To File...", {168, 526, 129, 25}, &TForm1::BitBtn2Click);
     BitBtn3 = AddButton(inside, "Load From Device", {48, 550, 121, 25}, &TForm1::BitBtn3Click);
     BitBtn4 = AddButton(inside, "Write To Device", {168, 550, 129, 25}, &TForm1::BitBtn4Click);
     BitBtn5 = AddButton(inside, "Crear All", {48, 574, 121, 25}, &TForm1::BitBtn5Click);
@@ -278,7 +276,7 @@ void TForm1::showEvent(QShowEvent* event) {
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {
-    report_.GuardClose(event, [] {});
+    report_.GuardClose(event, [this] { FormClose(); });
 }
 
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {

@@ -13,10 +13,12 @@
 #include <memory>
 #include <string>
 
+#include "ado_query.h"
 #include "comm.h"
 #include "comm_transfer_port.h"
 #include "device_transfer.h"
 #include "error_report.h"
+#include "file_dialogs.h"
 #include "message_boxes.h"
 #include "phone_grid.h"
 #include "status_line.h"
@@ -31,6 +33,7 @@ class TForm1 : public QMainWindow, private TransferScreen, private TransferServi
     // First, so that everything built after them can report.
     MessageBoxes boxes_{this};
     ErrorReport report_{boxes_};
+    FileDialogs dialogs_{this};
 
   public:
     // Builds the window from its layout and runs FormCreate.
@@ -41,6 +44,7 @@ class TForm1 : public QMainWindow, private TransferScreen, private TransferServi
     void SetPortDialog(TForm2* form2) { form2_ = form2; }
 
     MessageBoxes& Boxes() { return boxes_; }
+    FileDialogs& Dialogs() { return dialogs_; }
     ErrorReport& Report() { return report_; }
     std::string StatusText() const { return StatusPanel->Text(); }
 
@@ -72,10 +76,15 @@ class TForm1 : public QMainWindow, private TransferScreen, private TransferServi
     TComm Comm1;
     WindowTimer Timer1;
     DeviceTransfer Transfer;
+    AdoQuery ADOQuery1;
 
     // Handlers.
     void FormCreate();
     void FormShow();
+    // Offers to save into the current work file; a silent abort keeps the window open.
+    void FormClose();
+    void BitBtn1Click();
+    void BitBtn2Click();
     void BitBtn3Click() { Transfer.StartRead(); }
     void BitBtn4Click() { Transfer.StartWrite(); }
     void BitBtn5Click();
@@ -102,6 +111,13 @@ class TForm1 : public QMainWindow, private TransferScreen, private TransferServi
     QPushButton* AddButton(QWidget* parent, const char* caption, QRect geometry,
                            void (TForm1::*handler)());
     void ConfigureComm1();
+    // Writes the phone table, the time-out and the flag into the file, all or nothing.
+    // It returns true or ends the user action with the silent abort.
+    bool SaveToDatabase(const std::string& fileName);
+    // Runs a query: close, replace the statement, open.
+    void RunQuery(const char* sql);
+    void ShowNotice(const char* text);
+    std::string WorkFile() const;
 
     // TransferScreen
     std::string PhoneText(int slot) const override;

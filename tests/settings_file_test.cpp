@@ -1,0 +1,304 @@
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QCloseEvent>
+#include <QTest>
+#include <filesystem>
+
+#include "main_window_fixture.h"
+#include "windows_directory.h"
+
+namespace varnix {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Runs SQL on a file, creating it; returns the rows of the last statement as text.
+std::vector<std::string> Sql(const fs::path& file, const std::string& sql) {
+    sqlite3* db = nullptr;
+    EXPECT_EQ(sqlite3_open(file.c_str(), &db), SQLITE_OK);
+    std::vector<std::string> rows;
+    char* error = nullptr;
+    sqlite3_exec(
+        db, sql.c_str(),
+        [](void* out, int count, char** values, char**) {
+            std::string row;
+            for (int i = 0; i < count; ++i) {
+                row += (i ? "|" : "") + std::string(values[i] ? values[i] : "NULL");
+            }
+            static_cast<std::vector<std::string>*>(out)->push_back(row);
+            return 0;
+        },
+        &rows, &error);
+    EXPECT_EQ(error, nullptr) << error;
+    sqlite3_free(error);
+    sqlite3_close(db);
+    return rows;
+}
+
+class SettingsFileTest : public testing::MainWindowFixture {
+  protected:
+    SettingsFileTest() {
+        folder = sandbox.Root() / "files";
+        fs::create_directories(folder);
+        form1->Dialogs().SetAnswerer([this](const FileRequest& request) {
+            requests.push_back(request);
+            std::optional<std::string> answer = nextFile;
+            nextFile.reset();
+            return answer;
+        });
+    }
+    fs::path NewFile(const std::string& name) {
+        const fs::path file = folder / name;
+        fs::copy_file(TemplatePath(), file);
+        return file;
+    }
+    void Load(const fs::path& file) {
+        nextFile = file.string();
+        form1->BitBtn1->click();
+        QCoreApplication::processEvents();
+    }
+    void WriteToFile(const std::optional<std::string>& chosen = std::nullopt) {
+        nextFile = chosen;
+        form1->BitBtn2->click();
+        QCoreApplication::processEvents();
+    }
+    bool CloseWindow() {
+        QCloseEvent event;
+        QCoreApplication::sendEvent(form1.get(), &event);
+        QCoreApplication::processEvents();
+        return event.isAccepted();
+    }
+
+    fs::path folder;
+    std::optional<std::string> nextFile;
+    std::vector<FileRequest> requests;
+};
+
+TEST_F(SettingsFileTest, FullTableSavesAndLoadsBack) {
+    const fs::path file = NewFile("full.mdb");
+    for (int slot = 1; slot <= 500; ++slot) {
+        form1->StringGrid1->SetCell(1, slot, QString("+%1").arg(slot * 1000003));
+    }
+    form1->Edit1->setText("59999");
+    form1->CheckBox1->setChecked(true);
+    Load(file);  // the work file; the load clears the table
+    EXPECT_EQ(Cell(1), "");
+    for (int slot = 1; slot <= 500; ++slot) {
+        form1->StringGrid1->SetCell(1, slot, QString("+%1").arg(slot * 1000003));
+    }
+    form1->Edit1->setText("59999");
+    form1->CheckBox1->setChecked(true);
+    form1->Edit2->setText("1111");
+    WriteToFile();
+    EXPECT_EQ(Texts(), std::vector<std::string>{"Saved successfully"});
+    EXPECT_EQ(messages[0].title, "message");
+    EXPECT_EQ(messages[0].icon, MessageIcon::None);
+
+    form1->BitBtn5->click();
+    Load(file);
+    for (int slot = 1; slot <= 500; ++slot) {
+        ASSERT_EQ(Cell(slot), "+" + std::to_string(slot * 1000003));
+    }
+    EXPECT_EQ(form1->Edit1->text(), "59999");
+    EXPECT_TRUE(form1->CheckBox1->isChecked());
+    EXPECT_EQ(form1->Edit2->text(), "7093");  // never stored
+    EXPECT_EQ(requests.back().filter, "*.mdb|*.mdb");
+    EXPECT_FALSE(requests.back().save);
+}
+
+TEST_F(SettingsFileTest, OnlyFilledSlotsAreWrittenInRisingOrder) {
+    const fs::path file = NewFile("rows.mdb");
+    Sql(file, "insert into phone values (3, 'old'); insert into pcong values (5, 1), (6, 0);");
+    Load(file);
+    form1->StringGrid1->SetCell(1, 300, "300");
+    form1->StringGrid1->SetCell(1, 7, "7");
+    form1->Edit1->setText("42");
+    WriteToFile();
+    EXPECT_EQ(Sql(file, "select id, phone from phone"),
+              (std::vector<std::string>{"3|old", "7|7", "300|300"}));
+    // The first pcong row is updated, the others are left alone.
+    EXPECT_EQ(Sql(file, "select time, rec from pcong"), (std::vector<std::string>{"42|1", "6|0"}));
+
+    form1->BitBtn5->click();  // all slots empty, time-out 0
+    WriteToFile();
+    EXPECT_TRUE(Sql(file, "select * from phone").empty());
+    EXPECT_EQ(Sql(file, "select time, rec from pcong").front(), "0|0");
+
+    Sql(file, "delete from pcong");
+    WriteToFile();
+    EXPECT_EQ(Sql(file, "select time, rec from pcong"), std::vector<std::string>{"0|0"});
+}
+
+TEST_F(SettingsFileTest, LoadTakesWhatIsStoredAsItIs) {
+    const fs::path file = NewFile("odd.mdb");
+    Sql(file,
+        "insert into phone values (1, 'first'), (1, 'second'), (501, 'beyond'), (0, 'zero'),"
+        " (-4, 'negative'), (NULL, 'no id'), (2, NULL), (3, '+1 (555) 0100-long-text'),"
+        " (500, 'last');"
+        "insert into pcong values (70000, 2);");
+    form1->StringGrid1->SetCell(1, 2, "to be cleared");
+    Load(file);
+    EXPECT_EQ(Cell(1), "second");
+    EXPECT_EQ(Cell(2), "");
+    EXPECT_EQ(Cell(3), "+1 (555) 0100-long-text");
+    EXPECT_EQ(Cell(500), "last");
+    EXPECT_EQ(form1->StringGrid1->Cell(0, 0), "Nr.");
+    EXPECT_EQ(form1->Edit1->text(), "70000");
+    EXPECT_TRUE(form1->CheckBox1->isChecked());
+    EXPECT_EQ(form1->Label3->text().toStdString(), file.string());
+    EXPECT_TRUE(messages.empty());
+
+    for (const char* rec : {"0", "-1", "NULL"}) {
+        Sql(file, std::string("delete from pcong; insert into pcong values (NULL, ") + rec + ");");
+        form1->CheckBox1->setChecked(true);
+        Load(file);
+        EXPECT_FALSE(form1->CheckBox1->isChecked()) << rec;
+        EXPECT_EQ(form1->Edit1->text(), "");
+    }
+    Sql(file, "delete from pcong");
+    Load(file);
+    EXPECT_EQ(form1->Edit1->text(), "0");
+}
+
+TEST_F(SettingsFileTest, LoadOfABadFileReportsAndStillSetsTheWorkFile) {
+    const fs::path junk = folder / "junk.mdb";
+    std::ofstream(junk) << "not a database at all, just some text that is long enough......";
+    const std::string before = testing::ConfigSandbox::Read(junk);
+    form1->Edit2->setText("12");
+    form1->StringGrid1->SetCell(1, 9, "9");
+    Load(junk);
+    EXPECT_EQ(Texts(), std::vector<std::string>{"file is not a database."});
+    EXPECT_EQ(form1->Label3->text().toStdString(), junk.string());
+    EXPECT_EQ(form1->Edit2->text(), "7093");
+    EXPECT_EQ(Cell(9), "");
+    EXPECT_EQ(testing::ConfigSandbox::Read(junk), before);
+
+    const fs::path noTable = folder / "no-table.mdb";
+    Sql(noTable, "create table phone (id INTEGER, phone TEXT);");
+    messages.clear();
+    Load(noTable);
+    EXPECT_EQ(Texts(), std::vector<std::string>{"no such table: pcong."});
+    const fs::path noColumn = folder / "no-column.mdb";
+    Sql(noColumn,
+        "create table phone (nr INTEGER, phone TEXT); insert into phone values (1, 'x');");
+    messages.clear();
+    Load(noColumn);
+    EXPECT_EQ(Texts(), std::vector<std::string>{"no such column: id."});
+    messages.clear();
+    Load(folder / "missing.mdb");
+    EXPECT_EQ(Texts(), std::vector<std::string>{"unable to open database file."});
+    EXPECT_FALSE(fs::exists(folder / "missing.mdb"));
+
+    // The bad work file makes "Write To File..." fail without a word.
+    Load(junk);
+    messages.clear();
+    WriteToFile();
+    EXPECT_TRUE(messages.empty());
+    EXPECT_EQ(testing::ConfigSandbox::Read(junk), before);
+}
+
+TEST_F(SettingsFileTest, FailedSaveLeavesTheFileByteForByte) {
+    const fs::path file = NewFile("keep.mdb");
+    Sql(file, "insert into phone values (1, 'one'), (2, 'two'); insert into pcong values (9, 1);");
+    Load(file);
+    const std::string before = testing::ConfigSandbox::Read(file);
+    form1->StringGrid1->SetCell(1, 1, "");
+    form1->StringGrid1->SetCell(1, 5, "five");
+    form1->Edit1->setText("");
+    WriteToFile();
+    EXPECT_TRUE(messages.empty());
+    EXPECT_EQ(testing::ConfigSandbox::Read(file), before);
+    // ... and the next save works.
+    form1->Edit1->setText("10");
+    WriteToFile();
+    EXPECT_EQ(Sql(file, "select id from phone"), (std::vector<std::string>{"2", "5"}));
+
+    if (::geteuid() != 0) {
+        const std::string saved = testing::ConfigSandbox::Read(file);
+        fs::permissions(file, fs::perms::owner_read);
+        messages.clear();
+        form1->StringGrid1->SetCell(1, 6, "six");
+        WriteToFile();
+        EXPECT_TRUE(messages.empty());
+        EXPECT_EQ(testing::ConfigSandbox::Read(file), saved);
+    }
+}
+
+TEST_F(SettingsFileTest, WriteToFileMakesNewFilesFromTheTemplate) {
+    WriteToFile();  // cancelled
+    EXPECT_TRUE(messages.empty());
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_TRUE(requests[0].save);
+
+    const std::string chosen = (folder / "site.mdb").string();
+    form1->StringGrid1->SetCell(1, 12, "12");
+    WriteToFile(chosen);
+    const fs::path created = chosen + ".mdb";  // ".mdb" always appended
+    EXPECT_EQ(Texts(), std::vector<std::string>{"Saved successfully"});
+    EXPECT_EQ(form1->Label3->text().toStdString(), created.string());
+    EXPECT_EQ(Sql(created, "select id, phone from phone"), std::vector<std::string>{"12|12"});
+
+    // An existing target is never overwritten.
+    form1->Label3->clear();
+    messages.clear();
+    const std::string before = testing::ConfigSandbox::Read(created);
+    WriteToFile(chosen);
+    EXPECT_EQ(Texts(), std::vector<std::string>{
+                           "Important file is missing, please heavy install software."});
+    EXPECT_EQ(testing::ConfigSandbox::Read(created), before);
+    EXPECT_EQ(form1->Label3->text(), "");
+
+    // Without the template.
+    setenv("WINDIR", (folder / "nowhere").c_str(), 1);
+    messages.clear();
+    WriteToFile((folder / "other").string());
+    unsetenv("WINDIR");
+    EXPECT_EQ(Texts(), std::vector<std::string>{
+                           "Important file is missing, please heavy install software."});
+    EXPECT_FALSE(fs::exists(folder / "other.mdb"));
+
+    // A save that fails keeps the copy and leaves the work file unset.
+    form1->Edit1->setText("");
+    messages.clear();
+    WriteToFile((folder / "broken").string());
+    EXPECT_TRUE(messages.empty());
+    EXPECT_TRUE(fs::exists(folder / "broken.mdb"));
+    EXPECT_EQ(form1->Label3->text(), "");
+}
+
+TEST_F(SettingsFileTest, ClosingOffersToSaveOnlyWithAWorkFile) {
+    EXPECT_TRUE(CloseWindow());
+    EXPECT_TRUE(messages.empty());
+    form1->show();
+
+    const fs::path file = NewFile("close.mdb");
+    Load(file);
+    form1->StringGrid1->SetCell(1, 4, "4");
+    answers = {MessageResult::No};
+    EXPECT_TRUE(CloseWindow());
+    EXPECT_EQ(Texts(), std::vector<std::string>{"save data"});
+    EXPECT_EQ(messages[0].title, "Message");
+    EXPECT_EQ(messages[0].icon, MessageIcon::Question);
+    EXPECT_EQ(messages[0].buttons, MessageButtons::YesNo);
+    EXPECT_TRUE(Sql(file, "select * from phone").empty());
+
+    form1->show();
+    form1->Edit1->setText("");
+    answers = {MessageResult::Yes};
+    messages.clear();
+    EXPECT_FALSE(CloseWindow());  // the save failed: the window stays
+    EXPECT_EQ(Texts(), std::vector<std::string>{"save data"});
+
+    form1->Edit1->setText("7");
+    answers = {MessageResult::Yes};
+    messages.clear();
+    EXPECT_TRUE(CloseWindow());
+    EXPECT_EQ(Texts(), (std::vector<std::string>{"save data", "Data saved successfully"}));
+    EXPECT_EQ(Sql(file, "select id, phone from phone"), std::vector<std::string>{"4|4"});
+}
+
+}  // namespace
+}  // namespace varnix
