@@ -21,6 +21,7 @@
 #include "file_dialogs.h"
 #include "message_boxes.h"
 #include "phone_grid.h"
+#include "settings_file.h"
 #include "status_line.h"
 #include "window_timer.h"
 
@@ -28,7 +29,10 @@ namespace varnix {
 
 class TForm2;
 
-class TForm1 : public QMainWindow, private TransferScreen, private TransferServices {
+class TForm1 : public QMainWindow,
+               private TransferScreen,
+               private TransferServices,
+               private SettingsValues {
     Q_OBJECT
     // First, so that everything built after them can report.
     MessageBoxes boxes_{this};
@@ -114,8 +118,6 @@ class TForm1 : public QMainWindow, private TransferScreen, private TransferServi
     // Writes the phone table, the time-out and the flag into the file, all or nothing.
     // It returns true or ends the user action with the silent abort.
     bool SaveToDatabase(const std::string& fileName);
-    // Runs a query: close, replace the statement, open.
-    void RunQuery(const char* sql);
     void ShowNotice(const char* text);
     std::string WorkFile() const;
 

@@ -1,0 +1,98 @@
+#include "settings_file.h"
+
+#include <charconv>
+
+namespace varnix {
+
+namespace {
+
+constexpr int kSlots = 500;
+
+void RunQuery(AdoQuery& query, const char* sql) {
+    query.Close();
+    query.SetSql(sql);
+    query.Open();
+}
+
+void ExecuteStatement(AdoQuery& query, const char* sql) {
+    query.Close();
+    query.SetSql(sql);
+    query.ExecSql();
+}
+
+// The time-out as a 32-bit signed decimal integer; blanks around it are allowed.
+std::int32_t TimeoutValue(const std::string& text) {
+    const auto first = text.find_first_not_of(" \t\r\n");
+    const auto last = text.find_last_not_of(" \t\r\n");
+    std::int32_t value = 0;
+    if (first != std::string::npos) {
+        const char* begin = text.data() + first + (text[first] == '+' ? 1 : 0);
+        const char* end = text.data() + last + 1;
+        const auto [stop, error] = std::from_chars(begin, end, value);
+        if (begin != end && error == std::errc() && stop == end) {
+            return value;
+        }
+    }
+    throw DatabaseError("'" + text + "' is not a valid integer value");
+}
+
+// Closes the query's connection however the scope is left.
+struct Disconnecting {
+    AdoQuery& query;
+    ~Disconnecting() { query.Disconnect(); }
+};
+
+}  // namespace
+
+void LoadSettings(AdoQuery& query, const std::string& path, SettingsValues& values) {
+    query.SetConnectionString(ConnectionStringFor(path));
+    const Disconnecting closing{query};
+    RunQuery(query, "select * from phone");
+    if (query.RecordCount() > 0) {
+        for (query.First(); !query.Eof(); query.Next()) {
+            const std::int64_t id = query.FieldAsInteger("id");
+            if (id >= 1 && id <= kSlots) {
+                values.SetPhoneText(static_cast<int>(id), query.FieldAsString("phone"));
+            }
+        }
+    }
+    RunQuery(query, "select * from pcong");
+    if (query.RecordCount() > 0) {
+        query.First();
+        values.SetTimeoutText(query.FieldAsString("time"));
+        if (query.FieldAsInteger("rec") > 0) {
+            values.SetExternalDisconnect(true);
+        }
+    }
+}
+
+void SaveSettings(AdoQuery& query, const std::string& path, const SettingsValues& values) {
+    query.SetConnectionString(ConnectionStringFor(path));
+    const Disconnecting closing{query};
+    try {
+        query.BeginTransaction();
+        ExecuteStatement(query, "delete from phone");
+        RunQuery(query, "select * from phone");
+        for (int slot = 1; slot <= kSlots; ++slot) {
+            const std::string text = values.PhoneText(slot);
+            if (text.empty()) {
+                continue;
+            }
+            query.Append();
+            query.SetField("id", std::int64_t{slot});
+            query.SetField("phone", text);
+            query.Post();
+        }
+        RunQuery(query, "select * from pcong");
+        query.Edit();
+        query.SetField("rec", std::int64_t{values.ExternalDisconnect() ? 1 : 0});
+        query.SetField("time", std::int64_t{TimeoutValue(values.TimeoutText())});
+        query.Post();
+        query.Commit();
+    } catch (...) {
+        query.Rollback();
+        throw;
+    }
+}
+
+}  // namespace varnix
