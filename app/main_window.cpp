@@ -83,6 +83,9 @@ void TForm1::ConfigureComm1() {
     Comm1.OnReceiveData = [this](TComm*, const std::uint8_t* buffer, std::uint16_t length) {
         report_.Guard([&] { Comm1ReceiveData(buffer, length); });
     };
+    // The line went away (adapter unplugged, device gone): the next start opens the port
+    // afresh instead of sending into a dead line for ever.
+    Comm1.OnRequestHangup = [this](TComm*) { Transfer.PortReady = false; };
 }
 
 QPushButton* TForm1::AddButton(QWidget* parent, const char* caption, QRect geometry,

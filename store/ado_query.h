@@ -35,6 +35,8 @@ class AdoQuery {
     // statement. Closes any earlier connection.
     void SetConnectionString(const std::string& connection);
     void SetSql(const std::string& sql) { sql_ = sql; }
+    // Connections opened from now on only read: nothing can change the file.
+    void SetReadOnly(bool readOnly) { readOnly_ = readOnly; }
 
     // Runs the statement and places the query on its first row.
     void Open();
@@ -87,6 +89,7 @@ class AdoQuery {
     std::string TableOfQuery() const;
 
     std::string path_;
+    bool readOnly_ = false;
     sqlite3* db_ = nullptr;
     std::string sql_;
     std::vector<std::string> columns_;

@@ -45,6 +45,7 @@ struct Disconnecting {
 }  // namespace
 
 void LoadSettings(AdoQuery& query, const std::string& path, SettingsValues& values) {
+    query.SetReadOnly(true);  // a load never changes the file
     query.SetConnectionString(ConnectionStringFor(path));
     const Disconnecting closing{query};
     RunQuery(query, "select * from phone");
@@ -67,6 +68,7 @@ void LoadSettings(AdoQuery& query, const std::string& path, SettingsValues& valu
 }
 
 void SaveSettings(AdoQuery& query, const std::string& path, const SettingsValues& values) {
+    query.SetReadOnly(false);
     query.SetConnectionString(ConnectionStringFor(path));
     const Disconnecting closing{query};
     try {

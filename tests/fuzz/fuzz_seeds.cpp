@@ -1,0 +1,95 @@
+// Writes the seed corpora of the fuzz targets, made from the frame tables and the
+// settings file template: seeds/transfer/* and seeds/settings/*.
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "link_frame.h"
+
+namespace {
+
+using namespace varnix;
+using Bytes = std::vector<std::uint8_t>;
+
+// Operations of the transfer fuzz target.
+enum : std::uint8_t {
+    kRead = 0,
+    kWrite = 1,
+    kGet = 2,
+    kSet = 3,
+    kTick = 4,
+    kBurst = 7,
+    kPhone = 9
+};
+
+void Burst(Bytes& seed, const Bytes& frame) {
+    seed.push_back(kBurst);
+    seed.push_back(static_cast<std::uint8_t>(frame.size()));
+    seed.insert(seed.end(), frame.begin(), frame.end());
+}
+
+std::vector<PhoneRecord> Records(int first, int count) {
+    std::vector<PhoneRecord> records;
+    for (int slot = first; slot < first + count; ++slot) {
+        records.push_back({slot, "+38" + std::to_string(slot)});
+    }
+    return records;
+}
+
+void Save(const std::filesystem::path& file, const Bytes& bytes) {
+    std::ofstream(file, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 3) {
+        return 2;
+    }
+    const std::filesystem::path out = argv[1];
+    std::filesystem::create_directories(out / "transfer");
+    std::filesystem::create_directories(out / "settings");
+    const Bytes accepted = BuildStatusReply(Command::Accepted);
+
+    Bytes read{kRead, kTick};
+    Burst(read, BuildParametersReply(7, 1000, true));
+    Burst(read, BuildPhoneRecordsReply(Records(1, 5)));
+    Burst(read, BuildPhoneRecordsReply(Records(6, 2)));
+    Burst(read, BuildStatusReply(Command::TransferEnd));
+    Save(out / "transfer" / "read", read);
+
+    Bytes write{kPhone, 0, 0, 3, '1', '2', '3', kPhone, 249, 1, 2, '+', '9', kWrite, kTick};
+    Burst(write, accepted);
+    write.insert(write.end(), {kTick, kTick});
+    Burst(write, accepted);
+    write.insert(write.end(), {kTick, kTick});
+    Save(out / "transfer" / "write", write);
+
+    Bytes passwords{kGet, kTick};
+    Burst(passwords, BuildPasswordReply("4321"));
+    passwords.insert(passwords.end(), {kSet, kTick});
+    Burst(passwords, BuildStatusReply(Command::Status21));
+    passwords.insert(passwords.end(), {kTick, kTick, kTick, kTick});
+    Save(out / "transfer" / "passwords", passwords);
+
+    Save(out / "transfer" / "silent",
+         {kRead, kTick, kTick, kTick, kTick, kWrite, kTick, kTick, kTick});
+    Bytes wide{kRead, kTick};
+    Burst(wide, BuildParametersReply(501, 65535, false));
+    Burst(wide, BuildPhoneRecordsReply(Records(490, 15)));
+    Save(out / "transfer" / "wide", wide);
+
+    // Settings files: the template as it is, and a recipe for a filled database.
+    std::ifstream in(argv[2], std::ios::binary);
+    Bytes raw{0};
+    raw.insert(raw.end(), std::istreambuf_iterator<char>(in), {});
+    Save(out / "settings" / "template", raw);
+    Save(out / "settings" / "recipe",
+         {1, 0x30, 0, 0x11, 7, 0x32, '5', '5', 1, 0x11, 0xEA, 0x09, 1, 0, 0x19, 1, 2, 2, 'x'});
+    return 0;
+}
