@@ -1,0 +1,242 @@
+// Faults of the device and the line, one test each, through the window's buttons: what
+// the user ends with, that the window keeps handling events, that the table holds what it
+// should, and that the next transfer works once the fault is gone.
+#include <gtest/gtest.h>
+
+#include <QElapsedTimer>
+#include <QTest>
+#include <QTimer>
+
+#include "device_runner.h"
+#include "main_window_fixture.h"
+#include "port_link.h"
+
+namespace varnix {
+namespace {
+
+constexpr int kWaitMs = 20000;
+
+// Measures the longest stretch the event loop went without handling a 20 ms timer.
+class LoopWatch {
+  public:
+    LoopWatch() {
+        clock_.start();
+        QObject::connect(&timer_, &QTimer::timeout,
+                         [this] { worst_ = std::max(worst_, clock_.restart()); });
+        timer_.start(20);
+    }
+    qint64 WorstGapMs() const { return worst_; }
+
+  private:
+    QTimer timer_;
+    QElapsedTimer clock_;
+    qint64 worst_ = 0;
+};
+
+class FaultMatrixTest : public testing::MainWindowFixture {
+  protected:
+    // Replaces whatever device is on COM1 by one with `behaviour` and `timing`.
+    void Device(const DeviceBehaviour& behaviour = {}, const DeviceTiming& timing = {}) {
+        if (device_) {
+            device_->Stop();
+            device_->Join();
+            device_.reset();  // the line goes away: the window learns of it
+            EXPECT_TRUE(QTest::qWaitFor([&] { return !form1->Transfer.PortReady; }, 5000));
+        }
+        link_.Remove();
+        device_ = std::make_unique<DeviceRunner>(state, behaviour, timing, nullptr);
+        std::string error;
+        ASSERT_TRUE(device_->Open(error)) << error;
+        ASSERT_TRUE(link_.Create("COM1", device_->Path(), error)) << error;
+        device_->Start();
+    }
+    // Takes the device away as an unplugged adapter goes: its link now leads nowhere.
+    void RemoveDevice() {
+        device_->Stop();
+        device_->Join();
+        device_.reset();
+    }
+    // The device's state, read while it is stopped.
+    DeviceState Held() {
+        device_->Stop();
+        device_->Join();
+        DeviceState copy = state;
+        device_->Start();
+        return copy;
+    }
+    bool Run(QPushButton* button, const std::string& status) {
+        form1->StatusPanel->SetText("");  // so that an earlier, equal status does not count
+        QTest::mouseClick(button, Qt::LeftButton);
+        const bool ended = WaitForStatus(status, kWaitMs);
+        EXPECT_LT(watch.WorstGapMs(), 1000) << "the window stopped handling events";
+        return ended;
+    }
+    void FillTable(int count) {
+        for (int slot = 1; slot <= count; ++slot) {
+            form1->StringGrid1->SetCell(1, slot, QString("+%1").arg(slot));
+        }
+    }
+    void ExpectReadWorks() {
+        ASSERT_TRUE(Run(form1->BitBtn3, "Receiving completed.")) << form1->StatusText();
+        for (int slot = 1; slot <= kSlotCount; ++slot) {
+            ASSERT_EQ(Cell(slot), state.phones[static_cast<std::size_t>(slot)]) << slot;
+        }
+    }
+
+    DeviceState state;
+    LoopWatch watch;
+
+  private:
+    std::unique_ptr<DeviceRunner> device_;
+    PortLink link_;
+};
+
+TEST_F(FaultMatrixTest, SilentDevice) {
+    FillGeneratedNumbers(state, 7);
+    DeviceBehaviour silent;
+    silent.silent = true;
+    Device(silent);
+    FillTable(3);
+    EXPECT_TRUE(Run(form1->BitBtn3, "Connection failure,Please try again."));
+    EXPECT_EQ(Cell(1), "");  // a failed read leaves the table emptied
+    EXPECT_TRUE(Run(form1->BitBtn7, "Set Password failed!"));
+    Device();
+    ExpectReadWorks();
+}
+
+TEST_F(FaultMatrixTest, RejectedWrites) {
+    FillGeneratedNumbers(state, 4);
+    DeviceBehaviour reject;
+    reject.reject = true;
+    Device(reject);
+    FillTable(9);
+    EXPECT_TRUE(Run(form1->BitBtn4, "Write data failed, please try again..."));
+    EXPECT_TRUE(Run(form1->BitBtn7, "Set Password failed!"));
+    EXPECT_EQ(Held().NumberCount(), 4);
+    Device();
+    EXPECT_TRUE(Run(form1->BitBtn4, "Write data complete..."));
+    EXPECT_EQ(Held().NumberCount(), 9);
+}
+
+TEST_F(FaultMatrixTest, RepliesSplitInTwoBursts) {
+    FillGeneratedNumbers(state, 7);
+    DeviceTiming split;
+    split.split = true;
+    Device({}, split);
+    EXPECT_TRUE(Run(form1->BitBtn3, "Connection failure,Please try again."));
+    EXPECT_TRUE(Run(form1->BitBtn7, "Set Password failed!"));
+    Device();
+    ExpectReadWorks();
+}
+
+TEST_F(FaultMatrixTest, JunkBurstsBetweenReplies) {
+    FillGeneratedNumbers(state, 12);
+    DeviceTiming noisy;
+    noisy.noiseMs = 2000;
+    Device({}, noisy);
+    ExpectReadWorks();
+    form1->StringGrid1->SetCell(1, 40, "40");
+    EXPECT_TRUE(Run(form1->BitBtn4, "Write data complete..."));
+    EXPECT_EQ(Held().NumberCount(), 13);
+}
+
+TEST_F(FaultMatrixTest, LateReplies) {
+    FillGeneratedNumbers(state, 7);
+    DeviceTiming late;
+    late.lateMs = 300;
+    Device({}, late);
+    ExpectReadWorks();
+    form1->Edit2->setText("1357");
+    EXPECT_TRUE(Run(form1->BitBtn7, "Set Psaaword Suecced!"));
+    EXPECT_EQ(Held().password, "1357");
+}
+
+TEST_F(FaultMatrixTest, DroppedFrames) {
+    FillGeneratedNumbers(state, 7);
+    DeviceBehaviour drop;
+    drop.dropEvery = 3;
+    Device(drop);
+    // The second acknowledge is lost: the read stops after the first reply.
+    EXPECT_TRUE(Run(form1->BitBtn3, "Receiving datas:5"));
+    QTest::qWait(1500);
+    EXPECT_EQ(form1->StatusText(), "Receiving datas:5");
+    EXPECT_EQ(Cell(5), state.phones[5]);
+    EXPECT_EQ(Cell(6), "");
+    // A lost phone frame is sent again and the write completes.
+    Device(drop);
+    FillTable(8);
+    EXPECT_TRUE(Run(form1->BitBtn4, "Write data complete..."));
+    EXPECT_EQ(Held().NumberCount(), 8);
+}
+
+TEST_F(FaultMatrixTest, LyingRecordCounts) {
+    FillGeneratedNumbers(state, 7);
+    DeviceBehaviour fewer;
+    fewer.announce = 3;
+    Device(fewer);
+    EXPECT_TRUE(Run(form1->BitBtn3, "Receiving completed."));
+    for (int slot : {1, 2, 3, 4, 6}) {
+        EXPECT_EQ(Cell(slot), state.phones[static_cast<std::size_t>(slot)]) << slot;
+    }
+    EXPECT_EQ(Cell(5), "");
+    EXPECT_EQ(Cell(7), "");
+    DeviceBehaviour more;
+    more.announce = 20;
+    Device(more);
+    ExpectReadWorks();
+}
+
+TEST_F(FaultMatrixTest, LineHungUpInTheMiddleOfARead) {
+    FillGeneratedNumbers(state, 12);
+    DeviceBehaviour hangup;
+    hangup.hangupAfter = 3;
+    Device(hangup);
+    EXPECT_TRUE(Run(form1->BitBtn3, "Receiving datas:5"));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !form1->Transfer.PortReady; }, 5000));
+    EXPECT_EQ(form1->StatusText(), "Receiving datas:5");
+    Device();
+    ExpectReadWorks();
+}
+
+TEST_F(FaultMatrixTest, LineHungUpInTheMiddleOfAWrite) {
+    DeviceBehaviour hangup;
+    hangup.hangupAfter = 3;
+    Device(hangup);
+    FillTable(12);
+    EXPECT_TRUE(Run(form1->BitBtn4, "Write data failed, please try again..."));
+    EXPECT_FALSE(form1->Transfer.PortReady);
+    Device();
+    EXPECT_TRUE(Run(form1->BitBtn4, "Write data complete..."));
+    EXPECT_EQ(Held().NumberCount(), 12);
+}
+
+TEST_F(FaultMatrixTest, PortVanishesBetweenTwoTransfers) {
+    state.password = "2468";
+    Device();
+    EXPECT_TRUE(Run(form1->BitBtn8, "Password Receiving completed."));
+    RemoveDevice();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !form1->Transfer.PortReady; }, 5000));
+    QTest::mouseClick(form1->BitBtn8, Qt::LeftButton);
+    EXPECT_EQ(Texts(), std::vector<std::string>{"Can not open COM1"});
+    state.password = "1122";
+    Device();
+    EXPECT_TRUE(Run(form1->BitBtn8, "Password Receiving completed."));
+    EXPECT_EQ(form1->Edit2->text(), "1122");
+}
+
+TEST_F(FaultMatrixTest, SecondProgramHoldsThePort) {
+    FillGeneratedNumbers(state, 7);
+    Device();
+    {
+        TComm other;  // what a second program would hold
+        other.SetCommName("COM1");
+        other.OpenPort();
+        QTest::mouseClick(form1->BitBtn3, Qt::LeftButton);
+        EXPECT_EQ(Texts(), std::vector<std::string>{"Can not open COM1"});
+        EXPECT_FALSE(form1->Transfer.PortReady);
+    }
+    ExpectReadWorks();
+}
+
+}  // namespace
+}  // namespace varnix
