@@ -77,6 +77,9 @@ QString PhoneGrid::Cell(int col, int row) const {
 }
 
 void PhoneGrid::SetCell(int col, int row, const QString& text) {
+    if (row < 0 || row >= kRows) {
+        return;
+    }
     if (row == 0) {
         if (col == 0) {
             corner_->setText(text);

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <QCloseEvent>
+#include <QDir>
 #include <QTest>
 #include <filesystem>
 
@@ -298,6 +299,68 @@ TEST_F(SettingsFileTest, ClosingOffersToSaveOnlyWithAWorkFile) {
     EXPECT_TRUE(CloseWindow());
     EXPECT_EQ(Texts(), (std::vector<std::string>{"save data", "Data saved successfully"}));
     EXPECT_EQ(Sql(file, "select id, phone from phone"), std::vector<std::string>{"4|4"});
+}
+
+}  // namespace
+}  // namespace varnix
+
+namespace varnix {
+namespace {
+
+TEST_F(SettingsFileTest, FileLockedByAnotherWriterIsLeftAlone) {
+    const fs::path file = NewFile("locked.mdb");
+    Sql(file, "insert into phone values (1, 'kept');");
+    Load(file);
+    form1->StringGrid1->SetCell(1, 2, "new");
+    const std::string before = testing::ConfigSandbox::Read(file);
+    sqlite3* writer = nullptr;
+    ASSERT_EQ(sqlite3_open(file.c_str(), &writer), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(writer, "begin exclusive", nullptr, nullptr, nullptr), SQLITE_OK);
+    WriteToFile();
+    EXPECT_TRUE(messages.empty());
+    sqlite3_exec(writer, "rollback", nullptr, nullptr, nullptr);
+    sqlite3_close(writer);
+    EXPECT_EQ(testing::ConfigSandbox::Read(file), before);
+    WriteToFile();
+    EXPECT_EQ(Texts(), std::vector<std::string>{"Saved successfully"});
+    EXPECT_EQ(Sql(file, "select id from phone"), (std::vector<std::string>{"1", "2"}));
+}
+
+TEST_F(SettingsFileTest, FullFileSystemLeavesTheFileAsItWas) {
+    const fs::path small = folder / "small";
+    fs::create_directories(small);
+    if (::geteuid() != 0 ||
+        std::system(("mount -t tmpfs -o size=96k varnix-test " + small.string() + " 2>/dev/null")
+                        .c_str()) != 0) {
+        GTEST_SKIP() << "needs root and tmpfs mounts";
+    }
+    struct Unmount {
+        fs::path dir;
+        ~Unmount() {
+            QDir::setCurrent("/");  // the file dialog made the mount the current folder
+            std::system(("umount -l " + dir.string()).c_str());
+        }
+    } unmount{small};
+    const fs::path file = small / "full.mdb";
+    fs::copy_file(TemplatePath(), file);
+    Sql(file, "insert into phone values (1, 'kept'); insert into pcong values (5, 0);");
+    {
+        std::ofstream filler(small / "filler", std::ios::binary);
+        const std::string block(4096, 'x');
+        while (filler.write(block.data(), block.size())) {
+        }
+    }
+    Load(file);
+    for (int slot = 1; slot <= 500; ++slot) {
+        form1->StringGrid1->SetCell(1, slot, QString("+3859%1").arg(slot * 7919));
+    }
+    const std::string before = testing::ConfigSandbox::Read(file);
+    WriteToFile();
+    EXPECT_TRUE(messages.empty());
+    EXPECT_EQ(testing::ConfigSandbox::Read(file), before);
+    fs::remove(small / "filler");
+    WriteToFile();
+    EXPECT_EQ(Texts(), std::vector<std::string>{"Saved successfully"});
 }
 
 }  // namespace
