@@ -137,6 +137,9 @@ void DeviceRunner::ReadLine() {
     parser_.Feed(chunk, static_cast<std::size_t>(got));
     const std::size_t skippedBefore = parser_.Skipped();
     while (auto frame = parser_.Next()) {
+        if (observer) {
+            observer(false, *frame, Clock::now());
+        }
         Log("in", *frame);
         auto replies = logic_.OnFrame(*frame);
         if (logic_.HangupDue()) {
@@ -184,6 +187,9 @@ bool DeviceRunner::WriteBurst(const Burst& burst) {
         }
     }
     lastWriteEnd_ = Clock::now();
+    if (observer) {
+        observer(true, burst.bytes, lastWriteEnd_);
+    }
     Log("out", burst.bytes, burst.what);
     return true;
 }

@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstdio>
 #include <deque>
+#include <functional>
 #include <string>
 #include <thread>
 
@@ -47,8 +48,12 @@ class DeviceRunner {
     void Join();
     bool HungUp() const { return hungUp_; }
 
-  private:
+    // Told of every frame in (when parsed) and every burst out (when its last byte is
+    // written), on the runner's thread; set it before Start().
     using Clock = std::chrono::steady_clock;
+    std::function<void(bool out, const FrameBytes& bytes, Clock::time_point at)> observer;
+
+  private:
     struct Burst {
         Clock::time_point due;
         FrameBytes bytes;

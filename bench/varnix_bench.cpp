@@ -1,0 +1,360 @@
+// How close Varnix comes to what the line allows, and what it costs while it waits.
+// Prints one table; every figure is the median of several runs with its spread.
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/utsname.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <dirent.h>
+#include <QApplication>
+#include <QTest>
+#include <algorithm>
+#include <array>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <mutex>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "application.h"
+#include "device_runner.h"
+#include "main_window.h"
+#include "port_link.h"
+#include "port_setup_dialog.h"
+#include "settings_file.h"
+#include "windows_directory.h"
+
+extern char** environ;
+
+namespace {
+
+using namespace varnix;
+using Clock = std::chrono::steady_clock;
+constexpr int kBaud = 9600;
+constexpr double kSilenceMs = 100;
+
+double Ms(Clock::duration d) {
+    return std::chrono::duration<double, std::milli>(d).count();
+}
+
+struct Figure {
+    std::vector<double> runs;
+    double Median() const {
+        auto sorted = runs;
+        std::sort(sorted.begin(), sorted.end());
+        return sorted[sorted.size() / 2];
+    }
+    double Min() const { return *std::min_element(runs.begin(), runs.end()); }
+    double Max() const { return *std::max_element(runs.begin(), runs.end()); }
+};
+
+double LineMs(std::size_t bytes) {
+    return static_cast<double>(bytes) * 10.0 * 1000.0 / kBaud;
+}
+
+// The program's windows with a virtual device on COM1.
+class Rig {
+  public:
+    Rig(const DeviceState& state, const DeviceBehaviour& behaviour) : state_(state) {
+        form1_ = std::make_unique<TForm1>();
+        form2_ =
+            std::make_unique<TForm2>(form1_.get(), form1_->Report(), form1_->Transfer.PortReady);
+        form1_->SetPortDialog(form2_.get());
+        form1_->Boxes().SetAnswerer([](const MessageRequest& r) {
+            std::fprintf(stderr, "unexpected message: %s\n", r.text.c_str());
+            return MessageResult::Ok;
+        });
+        form1_->show();
+        DeviceTiming paced;
+        paced.paceBaud = kBaud;
+        device_ = std::make_unique<DeviceRunner>(state_, behaviour, paced, nullptr);
+        device_->observer = [this](bool out, const FrameBytes& bytes, Clock::time_point at) {
+            std::lock_guard lock(mutex_);
+            frames_.push_back(
+                {out, bytes.size() > 1 ? bytes[1] : std::uint8_t{0}, bytes.size(), at});
+        };
+        std::string error;
+        if (!device_->Open(error) || !link_.Create("COM1", device_->Path(), error)) {
+            std::fprintf(stderr, "%s\n", error.c_str());
+            std::exit(1);
+        }
+        device_->Start();
+    }
+    TForm1& Form() { return *form1_; }
+    // Clicks and waits for the status; the time from click to status, in ms.
+    double Run(QPushButton* button, const std::string& status) {
+        form1_->StatusPanel->SetText("");
+        const auto start = Clock::now();
+        QTest::mouseClick(button, Qt::LeftButton);
+        if (!QTest::qWaitFor([&] { return form1_->StatusText() == status; }, 300000)) {
+            std::fprintf(stderr, "no \"%s\" (status \"%s\")\n", status.c_str(),
+                         form1_->StatusText().c_str());
+            std::exit(1);
+        }
+        return Ms(Clock::now() - start);
+    }
+    struct Frame {
+        bool out;
+        std::uint8_t code;
+        std::size_t size;
+        Clock::time_point at;
+    };
+    std::vector<Frame> Frames() {
+        std::lock_guard lock(mutex_);
+        return frames_;
+    }
+
+  private:
+    DeviceState state_;
+    std::unique_ptr<TForm1> form1_;
+    std::unique_ptr<TForm2> form2_;
+    std::unique_ptr<DeviceRunner> device_;
+    PortLink link_;
+    std::mutex mutex_;
+    std::vector<Frame> frames_;
+};
+
+void FillTable(TForm1& form) {
+    for (int slot = 1; slot <= kSlotCount; ++slot) {
+        form.StringGrid1->SetCell(1, slot, QString::fromStdString(GeneratedNumber(slot)));
+    }
+}
+
+long PeakResidentKb() {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind("VmHWM:", 0) == 0) {
+            return std::atol(line.c_str() + 6);
+        }
+    }
+    return 0;
+}
+
+// Voluntary and involuntary context switches of all threads but the main one.
+long ThreadWakeUps() {
+    long total = 0;
+    DIR* tasks = opendir("/proc/self/task");
+    const std::string self = std::to_string(getpid());
+    while (dirent* entry = readdir(tasks)) {
+        if (entry->d_name[0] == '.' || self == entry->d_name) {
+            continue;
+        }
+        std::ifstream status(std::string("/proc/self/task/") + entry->d_name + "/status");
+        std::string line;
+        while (std::getline(status, line)) {
+            if (line.find("ctxt_switches:") != std::string::npos) {
+                total += std::atol(line.c_str() + line.find(':') + 1);
+            }
+        }
+    }
+    closedir(tasks);
+    return total;
+}
+
+double CpuSeconds() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+int StartChild(int argc, char** argv) {
+    Application app(argc, argv);
+    TForm1 form1;
+    TForm2 form2(&form1, form1.Report(), form1.Transfer.PortReady);
+    form1.SetPortDialog(&form2);
+    form1.show();
+    if (!QTest::qWaitForWindowExposed(&form1, 10000)) {
+        return 1;
+    }
+    const char shown = 'S';
+    return write(STDOUT_FILENO, &shown, 1) == 1 ? 0 : 1;
+}
+
+double OneStart(char* self) {
+    int fds[2];
+    if (pipe(fds) != 0) {
+        return -1;
+    }
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, fds[1], STDOUT_FILENO);
+    posix_spawn_file_actions_addclose(&actions, fds[0]);
+    char child[] = "--start-child";
+    char* args[] = {self, child, nullptr};
+    const auto start = Clock::now();
+    pid_t pid = 0;
+    const int spawned = posix_spawn(&pid, self, &actions, nullptr, args, environ);
+    posix_spawn_file_actions_destroy(&actions);
+    close(fds[1]);
+    char shown = 0;
+    const bool ok = spawned == 0 && read(fds[0], &shown, 1) == 1;
+    const double ms = Ms(Clock::now() - start);
+    close(fds[0]);
+    int status = 0;
+    if (spawned == 0) {
+        waitpid(pid, &status, 0);
+    }
+    return ok ? ms : -1;
+}
+
+struct Values : SettingsValues {
+    std::string PhoneText(int slot) const override {
+        return phones[static_cast<std::size_t>(slot)];
+    }
+    void SetPhoneText(int slot, const std::string& text) override {
+        phones[static_cast<std::size_t>(slot)] = text;
+    }
+    std::string TimeoutText() const override { return timeout; }
+    void SetTimeoutText(const std::string& text) override { timeout = text; }
+    bool ExternalDisconnect() const override { return flag; }
+    void SetExternalDisconnect(bool on) override { flag = on; }
+    std::array<std::string, kSlotCount + 1> phones;
+    std::string timeout = "1000";
+    bool flag = true;
+};
+
+std::string Machine() {
+    utsname name{};
+    uname(&name);
+    std::ifstream cpuinfo("/proc/cpuinfo");
+    std::string line, model = "unknown processor";
+    while (std::getline(cpuinfo, line)) {
+        if (line.rfind("model name", 0) == 0) {
+            model = line.substr(line.find(':') + 2);
+            break;
+        }
+    }
+    std::ostringstream text;
+    text << model << ", " << std::thread::hardware_concurrency() << " cores, " << name.sysname
+         << " " << name.release << " " << name.machine;
+    return text.str();
+}
+
+void Row(const char* what, const Figure& f, const char* unit, const std::string& limit) {
+    std::printf("| %s | %.1f %s (%.1f to %.1f, %zu runs) | %s |\n", what, f.Median(), unit, f.Min(),
+                f.Max(), f.runs.size(), limit.c_str());
+}
+
+std::string Format(const char* format, double a, double b = 0) {
+    char text[160];
+    std::snprintf(text, sizeof text, format, a, b);
+    return text;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc > 1 && std::strcmp(argv[1], "--start-child") == 0) {
+        return StartChild(argc, argv);
+    }
+    const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 3;
+    if (std::getenv("DISPLAY") == nullptr) {
+        setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    }
+    const auto sandbox =
+        std::filesystem::temp_directory_path() / ("varnix-bench-" + std::to_string(getpid()));
+    std::filesystem::create_directories(sandbox);
+    setenv("XDG_CONFIG_HOME", sandbox.c_str(), 1);
+    Application app(argc, argv);
+
+    // Process start to main window shown.
+    Figure start;
+    for (int i = 0; i < std::max(runs, 5); ++i) {
+        start.runs.push_back(OneStart(argv[0]));
+    }
+
+    // Write of 500 numbers: 103 ticks at least (parameters, switch, 100 frames, completion).
+    const double writeMinimum = 103 * 500.0;
+    Figure write, writeRatio;
+    for (int i = 0; i < runs; ++i) {
+        Rig rig(DeviceState{}, {});
+        FillTable(rig.Form());
+        const double ms = rig.Run(rig.Form().BitBtn4, "Write data complete...");
+        write.runs.push_back(ms / 1000);
+        writeRatio.runs.push_back(ms / writeMinimum);
+    }
+
+    // Read of 500 numbers, 15 a reply; acknowledge latency; peak memory.
+    DeviceState full;
+    FillGeneratedNumbers(full, kSlotCount);
+    DeviceBehaviour wide;
+    wide.recordsPerReply = 15;
+    Figure read, readRatio, ackMedian, ackWorst, idleCpu, wakeUps;
+    double readLimitMs = 0;
+    for (int i = 0; i < runs; ++i) {
+        Rig rig(full, wide);
+        const double ms = rig.Run(rig.Form().BitBtn3, "Receiving completed.");
+        std::size_t bytes = 0;
+        int replies = 0;
+        std::vector<double> acks;
+        const auto frames = rig.Frames();
+        for (std::size_t f = 0; f < frames.size(); ++f) {
+            bytes += frames[f].size;
+            replies += frames[f].out ? 1 : 0;
+            if (frames[f].out && frames[f].code == 0x23 && f + 1 < frames.size() &&
+                !frames[f + 1].out && frames[f + 1].code == 0x10) {
+                acks.push_back(Ms(frames[f + 1].at - frames[f].at) - kSilenceMs);
+            }
+        }
+        readLimitMs = LineMs(bytes) + replies * kSilenceMs;
+        read.runs.push_back(ms / 1000);
+        readRatio.runs.push_back(ms / readLimitMs);
+        std::sort(acks.begin(), acks.end());
+        ackMedian.runs.push_back(acks[acks.size() / 2]);
+        ackWorst.runs.push_back(acks.back());
+
+        // The port is open now: ten seconds of nothing.
+        const double cpu = CpuSeconds();
+        const long switches = ThreadWakeUps();
+        std::this_thread::sleep_for(std::chrono::seconds(10));
+        idleCpu.runs.push_back((CpuSeconds() - cpu) * 1000);
+        wakeUps.runs.push_back(static_cast<double>(ThreadWakeUps() - switches));
+    }
+    const long peakKb = PeakResidentKb();
+
+    // Save and load of a full file.
+    Figure save, load;
+    Values values;
+    for (int slot = 1; slot <= kSlotCount; ++slot) {
+        values.phones[static_cast<std::size_t>(slot)] = GeneratedNumber(slot);
+    }
+    for (int i = 0; i < std::max(runs, 5); ++i) {
+        const auto file = sandbox / ("full" + std::to_string(i) + ".mdb");
+        std::filesystem::copy_file(TemplatePath(), file);
+        AdoQuery query;
+        auto t0 = Clock::now();
+        SaveSettings(query, file.string(), values);
+        save.runs.push_back(Ms(Clock::now() - t0));
+        Values loaded;
+        t0 = Clock::now();
+        LoadSettings(query, file.string(), loaded);
+        load.runs.push_back(Ms(Clock::now() - t0));
+    }
+    std::filesystem::remove_all(sandbox);
+
+    std::printf("Machine: %s\n\n", Machine().c_str());
+    std::printf("| Figure | Measured: median (spread) | Limit |\n|---|---|---|\n");
+    Row("Write 500 numbers, click to \"Write data complete...\"", write, "s",
+        Format("103 ticks = %.1f s; ratio %.3f", writeMinimum / 1000, writeRatio.Median()));
+    Row("Read 500 numbers (15 a reply, 9600 baud), click to \"Receiving completed.\"", read, "s",
+        Format("line time + 100 ms a reply = %.1f s; ratio %.2f", readLimitMs / 1000,
+               readRatio.Median()));
+    Row("Acknowledge latency beyond the 100 ms silence, median of a read", ackMedian, "ms", "0 ms");
+    Row("Acknowledge latency beyond the 100 ms silence, worst of a read", ackWorst, "ms", "0 ms");
+    Row("Process start to main window shown", start, "ms", "-");
+    Row("Save a full 500-slot file", save, "ms", "-");
+    Row("Load a full 500-slot file", load, "ms", "-");
+    Row("Processor time, 10 s idle with the port open", idleCpu, "ms", "0 ms");
+    Row("Wake-ups of the worker threads, 10 s idle", wakeUps, "", "0");
+    std::printf("| Peak resident memory during full reads | %ld KiB | - |\n", peakKb);
+    return 0;
+}
