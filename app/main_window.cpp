@@ -45,6 +45,12 @@ std::string Trimmed(const std::string& text) {
     return std::string(begin, end);
 }
 
+// The label names the field: for the keyboard (its buddy) and for assistive technology.
+void Names(QLabel* label, QWidget* field) {
+    label->setBuddy(field);
+    field->setAccessibleName(label->text());
+}
+
 // A label before a field keeps its right edge; where the font here is wider than the
 // one the layout was made for, it grows to the left instead of cutting its text.
 void KeepRightEdge(QLabel* label) {
@@ -122,16 +128,14 @@ void TForm1::BuildLayout() {
     Edit1 = new QLineEdit("1", GroupBox2);
     Edit1->setObjectName("Edit1");
     Edit1->setGeometry(168, 24, 57, 21);
-    Edit1->setAccessibleName("Relay TimeOut(ms):");
-    Label1->setBuddy(Edit1);
+    Names(Label1, Edit1);
     Label2 = new QLabel("Enable External Disconnection:", GroupBox2);
     Label2->setGeometry(16, 48, 148, 13);
     CheckBox1 = new QCheckBox(GroupBox2);
     CheckBox1->setObjectName("CheckBox1");
     CheckBox1->setGeometry(168, 48, 17, 17);
     CheckBox1->setEnabled(false);
-    CheckBox1->setAccessibleName("Enable External Disconnection:");
-    Label2->setBuddy(CheckBox1);
+    Names(Label2, CheckBox1);
 
     GroupBox4 = new QGroupBox("Password Setting", inside);
     GroupBox4->setGeometry(8, 152, 329, 57);
@@ -140,8 +144,7 @@ void TForm1::BuildLayout() {
     Edit2 = new QLineEdit("7093", GroupBox4);
     Edit2->setObjectName("Edit2");
     Edit2->setGeometry(72, 24, 89, 21);
-    Edit2->setAccessibleName("Password:");
-    Label4->setBuddy(Edit2);
+    Names(Label4, Edit2);
     BitBtn8 = AddButton(GroupBox4, "GET", {184, 21, 57, 26}, &TForm1::BitBtn8Click);
     BitBtn7 = AddButton(GroupBox4, "SET", {253, 21, 57, 26}, &TForm1::BitBtn7Click);
 

@@ -4,7 +4,6 @@
 #pragma once
 
 #include <cstddef>
-#include <thread>
 
 #include "comm_events.h"
 #include "serial_os.h"
@@ -14,7 +13,7 @@ namespace varnix {
 
 inline constexpr std::size_t kReadChunkSize = 2048;
 
-class TReadThread {
+class TReadThread : public CommThread {
   public:
     TReadThread(SerialOs& os, int portHandle, int stopEvent, CommNotifier& notify,
                 const SharedTimeouts& timeouts, CommEventWatch& events)
@@ -25,20 +24,10 @@ class TReadThread {
           timeouts_(timeouts),
           events_(events) {}
 
-    // Throws std::system_error when the thread cannot be created.
-    void Start() {
-        thread_ = std::thread([this] { Run(); });
-    }
-    void Join() {
-        if (thread_.joinable()) {
-            thread_.join();
-        }
-    }
-
   private:
     enum class ReadEnd { Chunk, Stop, Gone };
 
-    void Run();
+    void Run() override;
     ReadEnd ReadChunk(unsigned char* buffer, std::size_t& count);
     void PostHangupRequest();
 
@@ -48,7 +37,6 @@ class TReadThread {
     SerialOs& os_;
     const SharedTimeouts& timeouts_;
     CommEventWatch& events_;
-    std::thread thread_;
 };
 
 }  // namespace varnix

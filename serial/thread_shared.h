@@ -6,6 +6,7 @@
 #include <deque>
 #include <mutex>
 #include <optional>
+#include <thread>
 #include <vector>
 
 #include "comm_types.h"
@@ -52,6 +53,25 @@ class WriteQueue {
     int wakeFd_;
     std::mutex mutex_;
     std::deque<std::vector<std::uint8_t>> blocks_;
+};
+
+// A worker thread of the component: Start runs the body on a new thread (throwing
+// std::system_error when it cannot be created), Join waits for it to end.
+class CommThread {
+  public:
+    virtual ~CommThread() = default;
+    void Start() {
+        thread_ = std::thread([this] { Run(); });
+    }
+    void Join() {
+        if (thread_.joinable()) {
+            thread_.join();
+        }
+    }
+
+  protected:
+    virtual void Run() = 0;
+    std::thread thread_;
 };
 
 // True once the stop descriptor has been signalled (or cannot be asked).

@@ -4,7 +4,6 @@
 #pragma once
 
 #include <cstdint>
-#include <thread>
 #include <vector>
 
 #include "serial_os.h"
@@ -12,7 +11,7 @@
 
 namespace varnix {
 
-class TWriteThread {
+class TWriteThread : public CommThread {
   public:
     TWriteThread(SerialOs& os, int portHandle, int stopEvent, CommNotifier& notify,
                  WriteQueue& queue)
@@ -22,18 +21,8 @@ class TWriteThread {
           os_(os),
           queue_(queue) {}
 
-    // Throws std::system_error when the thread cannot be created.
-    void Start() {
-        thread_ = std::thread([this] { Run(); });
-    }
-    void Join() {
-        if (thread_.joinable()) {
-            thread_.join();
-        }
-    }
-
   private:
-    void Run();
+    void Run() override;
     bool WriteBlock(const std::vector<std::uint8_t>& block);
     // Waits until the stop descriptor or `fd` has `events`; false on stop or failure.
     bool WaitFor(int fd, short events);
@@ -44,7 +33,6 @@ class TWriteThread {
     CommNotifier& FNotifyWnd;
     SerialOs& os_;
     WriteQueue& queue_;
-    std::thread thread_;
 };
 
 }  // namespace varnix
