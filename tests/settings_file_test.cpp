@@ -365,3 +365,41 @@ TEST_F(SettingsFileTest, FullFileSystemLeavesTheFileAsItWas) {
 
 }  // namespace
 }  // namespace varnix
+
+namespace varnix {
+namespace {
+
+// A file on a read-only mount cannot be written by anyone, root included.
+TEST_F(SettingsFileTest, FileOnAReadOnlyMountIsLeftAlone) {
+    const fs::path mount = folder / "readonly";
+    fs::create_directories(mount);
+    if (::geteuid() != 0 ||
+        std::system(
+            ("mount -t tmpfs -o size=1m varnix-test " + mount.string() + " 2>/dev/null").c_str()) !=
+            0) {
+        GTEST_SKIP() << "needs root and tmpfs mounts";
+    }
+    struct Unmount {
+        fs::path dir;
+        ~Unmount() {
+            QDir::setCurrent("/");
+            std::system(("umount -l " + dir.string()).c_str());
+        }
+    } unmount{mount};
+    const fs::path file = mount / "site.mdb";
+    fs::copy_file(TemplatePath(), file);
+    Sql(file, "insert into phone values (1, 'kept'); insert into pcong values (5, 0);");
+    ASSERT_EQ(std::system(("mount -o remount,ro " + mount.string()).c_str()), 0);
+    Load(file);
+    EXPECT_EQ(Cell(1), "kept");
+    const std::string before = testing::ConfigSandbox::Read(file);
+    form1->StringGrid1->SetCell(1, 2, "new");
+    WriteToFile();
+    EXPECT_TRUE(messages.empty());
+    EXPECT_EQ(testing::ConfigSandbox::Read(file), before);
+    answers = {MessageResult::Yes};
+    EXPECT_FALSE(CloseWindow());  // the save failed: the window stays open
+}
+
+}  // namespace
+}  // namespace varnix
