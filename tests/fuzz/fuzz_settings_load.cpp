@@ -88,6 +88,7 @@ void BuildDatabase(const std::string& path, const std::uint8_t* data, std::size_
     if (shape & 0x20) {
         sqlite3_exec(db, pcong[(shape >> 2) % 4], nullptr, nullptr, nullptr);
     }
+    sqlite3_exec(db, "begin", nullptr, nullptr, nullptr);
     sqlite3_stmt* insertPhone = nullptr;
     sqlite3_stmt* insertPcong = nullptr;
     sqlite3_prepare_v2(db, "insert into phone values (?, ?)", -1, &insertPhone, nullptr);
@@ -107,6 +108,7 @@ void BuildDatabase(const std::string& path, const std::uint8_t* data, std::size_
     }
     sqlite3_finalize(insertPhone);
     sqlite3_finalize(insertPcong);
+    sqlite3_exec(db, "commit", nullptr, nullptr, nullptr);
     sqlite3_close(db);
 }
 
