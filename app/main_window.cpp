@@ -31,20 +31,6 @@ bool IsDigit(char key) {
     return key >= '0' && key <= '9';
 }
 
-// Blanks and control characters, as a trim removes them.
-std::string Trimmed(const std::string& text) {
-    const auto isBlank = [](char c) { return static_cast<unsigned char>(c) <= ' '; };
-    auto begin = text.begin();
-    auto end = text.end();
-    while (begin != end && isBlank(*begin)) {
-        ++begin;
-    }
-    while (end != begin && isBlank(*(end - 1))) {
-        --end;
-    }
-    return std::string(begin, end);
-}
-
 // The label names the field: for the keyboard (its buddy) and for assistive technology.
 void Names(QLabel* label, QWidget* field) {
     label->setBuddy(field);
@@ -227,7 +213,7 @@ void TForm1::Edit1KeyPress(char& key) {
 }
 
 void TForm1::Edit1Exit() {
-    const std::string text = Trimmed(Bytes(Edit1->text()));
+    const std::string text(TrimBlanks(Bytes(Edit1->text())));
     std::int32_t value = 0;
     if (!ParseDecimalInt32(text, value)) {
         throw std::runtime_error("'" + text + "' is not a valid integer value");

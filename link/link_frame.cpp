@@ -188,13 +188,18 @@ Reply RecognizeReply(const std::uint8_t* burst, std::size_t length) {
     return reply;
 }
 
-bool ParseDecimalInt32(std::string_view text, std::int32_t& value) {
+std::string_view TrimBlanks(std::string_view text) {
     while (!text.empty() && static_cast<unsigned char>(text.front()) <= ' ') {
         text.remove_prefix(1);
     }
     while (!text.empty() && static_cast<unsigned char>(text.back()) <= ' ') {
         text.remove_suffix(1);
     }
+    return text;
+}
+
+bool ParseDecimalInt32(std::string_view text, std::int32_t& value) {
+    text = TrimBlanks(text);
     if (!text.empty() && text.front() == '+') {
         text.remove_prefix(1);
         if (!text.empty() && (text.front() == '-' || text.front() == '+')) {

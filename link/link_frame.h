@@ -120,8 +120,10 @@ struct Reply {
 // its first 500 bytes, its real last byte still being the end byte.
 Reply RecognizeReply(const std::uint8_t* burst, std::size_t length);
 
-// Strips leading and trailing characters up to blank (control characters and blanks)
-// and converts the rest as a signed 32-bit decimal integer with an optional sign.
+// The text without leading and trailing blanks and control characters.
+std::string_view TrimBlanks(std::string_view text);
+
+// Converts the trimmed text as a signed 32-bit decimal integer with an optional sign.
 // Returns false when the text is empty, holds anything else or is out of range.
 bool ParseDecimalInt32(std::string_view text, std::int32_t& value);
 

@@ -5,9 +5,7 @@
 #include <QTest>
 #include <filesystem>
 
-#include "device_runner.h"
-#include "main_window_fixture.h"
-#include "port_link.h"
+#include "device_window_fixture.h"
 #include "port_names.h"
 
 namespace varnix {
@@ -15,38 +13,21 @@ namespace {
 
 constexpr int kTransferMs = 20000;
 
-class DeviceEndToEndTest : public testing::MainWindowFixture {
+class DeviceEndToEndTest : public testing::DeviceWindowFixture {
   protected:
-    // Starts the device and links it as COM1.
-    void StartDevice(const DeviceBehaviour& behaviour = {}, const DeviceTiming& timing = {}) {
-        device = std::make_unique<DeviceRunner>(state, behaviour, timing, nullptr);
-        std::string error;
-        ASSERT_TRUE(device->Open(error)) << error;
-        ASSERT_TRUE(link.Create("COM1", device->Path(), error)) << error;
-        device->Start();
-    }
-    // Stops the device, so that its state can be read.
-    void StopDevice() {
-        device->Stop();
-        device->Join();
-    }
     void Click(QPushButton* button) { QTest::mouseClick(button, Qt::LeftButton); }
     void FillTable(int count) {
         for (int slot = 1; slot <= count; ++slot) {
             form1->StringGrid1->SetCell(1, slot, QString::fromStdString(GeneratedNumber(slot)));
         }
     }
-
-    DeviceState state;
-    std::unique_ptr<DeviceRunner> device;
-    PortLink link;
 };
 
 TEST_F(DeviceEndToEndTest, LoadFromDeviceFillsTheTable) {
     FillGeneratedNumbers(state, 7);
     state.timeoutMs = 2500;
     state.externalDisconnect = true;
-    StartDevice();
+    Device();
     form1->StringGrid1->SetCell(1, 100, "stale");
     Click(form1->BitBtn3);
     EXPECT_EQ(form1->StatusText(), "Communications...");
@@ -63,7 +44,7 @@ TEST_F(DeviceEndToEndTest, LoadFromDeviceFillsTheTable) {
 
 TEST_F(DeviceEndToEndTest, WriteToDeviceLeavesExactlyTheTableInTheDevice) {
     FillGeneratedNumbers(state, 40);  // to be replaced
-    StartDevice();
+    Device();
     form1->StringGrid1->SetCell(1, 1, "+1");
     form1->StringGrid1->SetCell(1, 2, "22");
     form1->StringGrid1->SetCell(1, 50, "50");
@@ -74,32 +55,31 @@ TEST_F(DeviceEndToEndTest, WriteToDeviceLeavesExactlyTheTableInTheDevice) {
     form1->Edit1->setText("1000");
     Click(form1->BitBtn4);
     ASSERT_TRUE(WaitForStatus("Write data complete...", kTransferMs)) << form1->StatusText();
-    StopDevice();
-    EXPECT_EQ(state.NumberCount(), 7);
-    EXPECT_EQ(state.phones[1], "+1");
-    EXPECT_EQ(state.phones[52], "52");
-    EXPECT_EQ(state.phones[500], "1234567890123");
-    EXPECT_EQ(state.timeoutMs, 1000);
-    EXPECT_FALSE(state.externalDisconnect);
+    const DeviceState& held = Held();
+    EXPECT_EQ(held.NumberCount(), 7);
+    EXPECT_EQ(held.phones[1], "+1");
+    EXPECT_EQ(held.phones[52], "52");
+    EXPECT_EQ(held.phones[500], "1234567890123");
+    EXPECT_EQ(held.timeoutMs, 1000);
+    EXPECT_FALSE(held.externalDisconnect);
 }
 
 TEST_F(DeviceEndToEndTest, GetAndSetPassword) {
     state.password = "4321";
-    StartDevice();
+    Device();
     Click(form1->BitBtn8);
     ASSERT_TRUE(WaitForStatus("Password Receiving completed.", kTransferMs));
     EXPECT_EQ(form1->Edit2->text(), "4321");
     form1->Edit2->setText("2580");
     Click(form1->BitBtn7);
     ASSERT_TRUE(WaitForStatus("Set Psaaword Suecced!", kTransferMs)) << form1->StatusText();
-    StopDevice();
-    EXPECT_EQ(state.password, "2580");
+    EXPECT_EQ(Held().password, "2580");
 }
 
 TEST_F(DeviceEndToEndTest, SilentDeviceEndsEachTransferWithItsFailure) {
     DeviceBehaviour silent;
     silent.silent = true;
-    StartDevice(silent);
+    Device(silent);
     Click(form1->BitBtn3);
     EXPECT_TRUE(WaitForStatus("Connection failure,Please try again.", kTransferMs));
     Click(form1->BitBtn4);
@@ -128,7 +108,7 @@ TEST_F(DeviceEndToEndTest, MissingPortShowsCanNotOpen) {
 TEST_F(DeviceEndToEndTest, RoundTripOfFiveHundredNumbers) {
     DeviceBehaviour wide;
     wide.recordsPerReply = 15;
-    StartDevice(wide);
+    Device(wide);
     FillTable(500);
     Click(form1->BitBtn4);
     ASSERT_TRUE(WaitForStatus("Write data complete...", 90000)) << form1->StatusText();

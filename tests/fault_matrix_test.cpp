@@ -7,9 +7,7 @@
 #include <QTest>
 #include <QTimer>
 
-#include "device_runner.h"
-#include "main_window_fixture.h"
-#include "port_link.h"
+#include "device_window_fixture.h"
 
 namespace varnix {
 namespace {
@@ -33,37 +31,8 @@ class LoopWatch {
     qint64 worst_ = 0;
 };
 
-class FaultMatrixTest : public testing::MainWindowFixture {
+class FaultMatrixTest : public testing::DeviceWindowFixture {
   protected:
-    // Replaces whatever device is on COM1 by one with `behaviour` and `timing`.
-    void Device(const DeviceBehaviour& behaviour = {}, const DeviceTiming& timing = {}) {
-        if (device_) {
-            device_->Stop();
-            device_->Join();
-            device_.reset();  // the line goes away: the window learns of it
-            EXPECT_TRUE(QTest::qWaitFor([&] { return !form1->Transfer.PortReady; }, 5000));
-        }
-        link_.Remove();
-        device_ = std::make_unique<DeviceRunner>(state, behaviour, timing, nullptr);
-        std::string error;
-        ASSERT_TRUE(device_->Open(error)) << error;
-        ASSERT_TRUE(link_.Create("COM1", device_->Path(), error)) << error;
-        device_->Start();
-    }
-    // Takes the device away as an unplugged adapter goes: its link now leads nowhere.
-    void RemoveDevice() {
-        device_->Stop();
-        device_->Join();
-        device_.reset();
-    }
-    // The device's state, read while it is stopped.
-    DeviceState Held() {
-        device_->Stop();
-        device_->Join();
-        DeviceState copy = state;
-        device_->Start();
-        return copy;
-    }
     bool Run(QPushButton* button, const std::string& status) {
         form1->StatusPanel->SetText("");  // so that an earlier, equal status does not count
         QTest::mouseClick(button, Qt::LeftButton);
@@ -83,12 +52,7 @@ class FaultMatrixTest : public testing::MainWindowFixture {
         }
     }
 
-    DeviceState state;
     LoopWatch watch;
-
-  private:
-    std::unique_ptr<DeviceRunner> device_;
-    PortLink link_;
 };
 
 TEST_F(FaultMatrixTest, SilentDevice) {

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "link_frame.h"
+#include "transfer_ops.h"
 
 namespace {
 

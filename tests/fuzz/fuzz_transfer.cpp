@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "device_transfer.h"
+#include "transfer_ops.h"
 
 namespace {
 
@@ -197,29 +198,29 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Input input(data, size);
     while (!input.Empty()) {
         const std::uint8_t op = input.Byte();
-        switch (op % 12) {
-            case 0:
+        switch (op % fuzz::kOpCount) {
+            case fuzz::kStartRead:
                 transfer.StartRead();
                 break;
-            case 1:
+            case fuzz::kStartWrite:
                 transfer.StartWrite();
                 break;
-            case 2:
+            case fuzz::kStartGet:
                 transfer.StartGetPassword();
                 break;
-            case 3:
+            case fuzz::kStartSet:
                 transfer.StartSetPassword();
                 break;
-            case 4:
-            case 5:
-            case 6:
+            case fuzz::kTick:
+            case fuzz::kTick + 1:
+            case fuzz::kTick + 2:
                 transfer.Tick();
                 break;
-            case 7:
-            case 8: {
+            case fuzz::kBurst:
+            case fuzz::kBurst + 1: {
                 // Mostly short bursts; now and then one beyond the 500-byte work area.
                 std::size_t length = input.Byte();
-                if (op & 0x80) {
+                if (op & fuzz::kVariant) {
                     length = length * 8 + input.Byte() % 8;
                 }
                 const Bytes burst = input.Take(length);
@@ -228,20 +229,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 }
                 break;
             }
-            case 9: {
+            case fuzz::kSetPhone: {
                 const int slot = 1 + (input.Byte() * 2 + input.Byte() % 2) % kSlotCount;
                 const Bytes text = input.Take(input.Byte() % 16);
                 screen.phones[static_cast<std::size_t>(slot)].assign(text.begin(), text.end());
                 break;
             }
-            case 10: {
+            case fuzz::kSetField: {
                 const Bytes text = input.Take(input.Byte() % 8);
-                (op & 0x80 ? screen.timeout : screen.password).assign(text.begin(), text.end());
+                (op & fuzz::kVariant ? screen.timeout : screen.password)
+                    .assign(text.begin(), text.end());
                 break;
             }
-            case 11:
+            case fuzz::kReopenPort:
                 transfer.PortReady = false;
-                port.failNextOpen = (op & 0x80) != 0;
+                port.failNextOpen = (op & fuzz::kVariant) != 0;
                 break;
         }
         CheckRanges(transfer);
