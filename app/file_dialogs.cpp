@@ -27,14 +27,15 @@ std::optional<std::string> FileDialogs::Show(const FileRequest& request) {
     if (answerer_) {
         chosen = answerer_(request);
     } else {
-        const QString folder = QFile::decodeName(request.initialFolder.c_str());
-        const QString path =
-            request.save
-                ? QFileDialog::getSaveFileName(owner_, QString(), folder, QtFilter(request.filter),
-                                               nullptr, QFileDialog::DontConfirmOverwrite)
-                : QFileDialog::getOpenFileName(owner_, QString(), folder, QtFilter(request.filter));
-        if (!path.isEmpty()) {
-            chosen = QFile::encodeName(path).toStdString();
+        // The open dialog takes any name, existing or not, so that a missing file reaches
+        // the load and its error report.
+        QFileDialog dialog(owner_, QString(), QFile::decodeName(request.initialFolder.c_str()),
+                           QtFilter(request.filter));
+        dialog.setFileMode(QFileDialog::AnyFile);
+        dialog.setAcceptMode(request.save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+        dialog.setOption(QFileDialog::DontConfirmOverwrite, request.save);
+        if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty()) {
+            chosen = QFile::encodeName(dialog.selectedFiles().constFirst()).toStdString();
         }
     }
     if (chosen) {

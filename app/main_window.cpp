@@ -17,7 +17,6 @@ namespace varnix {
 namespace {
 
 constexpr int kTimerIntervalMs = 500;
-constexpr std::size_t kPasswordDigits = 4;
 
 QString Latin1(const std::string& text) {
     return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
@@ -127,7 +126,7 @@ void TForm1::BuildLayout() {
     GroupBox4->setGeometry(8, 152, 329, 57);
     Label4 = new QLabel("Password:", GroupBox4);
     Label4->setGeometry(18, 29, 49, 13);
-    Edit2 = new QLineEdit("7093", GroupBox4);
+    Edit2 = new QLineEdit(kDefaultPassword, GroupBox4);
     Edit2->setObjectName("Edit2");
     Edit2->setGeometry(72, 24, 89, 21);
     Names(Label4, Edit2);
@@ -197,7 +196,7 @@ void TForm1::BitBtn5Click() {
     }
     Edit1->setText("0");
     CheckBox1->setChecked(false);
-    Edit2->setText("7093");
+    Edit2->setText(kDefaultPassword);
 }
 
 void TForm1::BitBtn6Click() {
@@ -218,13 +217,13 @@ void TForm1::Edit1Exit() {
     if (!ParseDecimalInt32(text, value)) {
         throw std::runtime_error("'" + text + "' is not a valid integer value");
     }
-    if (value > 59999) {
+    if (value > kTimeoutMaxMs) {
         Edit1->setText("1000");
     }
 }
 
 void TForm1::Edit2KeyPress(char& key) {
-    if (static_cast<std::size_t>(Edit2->text().size()) >= kPasswordDigits && key != '\b') {
+    if (static_cast<std::size_t>(Edit2->text().size()) >= kPasswordLength && key != '\b') {
         throw SilentAbort();
     }
     if (key != '\b' && !IsDigit(key)) {

@@ -78,7 +78,7 @@ void TForm2::FormCreate() {
     }
     const auto index = static_cast<std::int32_t>(data[0] | (data[1] << 8) | (data[2] << 16) |
                                                  (static_cast<std::uint32_t>(data[3]) << 24));
-    // No range test: an index outside the list selects nothing.
+    // A stored index outside the list is no error: it selects nothing.
     ComboBox1->setCurrentIndex(index >= 0 && index < ComboBox1->count() ? index : -1);
 }
 

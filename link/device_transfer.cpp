@@ -64,7 +64,7 @@ void DeviceTransfer::StartWrite() {
         services_.ShowStartFailure("Please enter the digital.");
         return;
     }
-    if (timeout > 59999) {
+    if (timeout > kTimeoutMaxMs) {
         services_.ShowStartFailure("Relay TimeOut more than 59 seconds.");
         return;
     }

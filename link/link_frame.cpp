@@ -1,7 +1,6 @@
 #include "link_frame.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cstring>
 
 namespace varnix {
@@ -186,36 +185,6 @@ Reply RecognizeReply(const std::uint8_t* burst, std::size_t length) {
             break;
     }
     return reply;
-}
-
-std::string_view TrimBlanks(std::string_view text) {
-    while (!text.empty() && static_cast<unsigned char>(text.front()) <= ' ') {
-        text.remove_prefix(1);
-    }
-    while (!text.empty() && static_cast<unsigned char>(text.back()) <= ' ') {
-        text.remove_suffix(1);
-    }
-    return text;
-}
-
-bool ParseDecimalInt32(std::string_view text, std::int32_t& value) {
-    text = TrimBlanks(text);
-    if (!text.empty() && text.front() == '+') {
-        text.remove_prefix(1);
-        if (!text.empty() && (text.front() == '-' || text.front() == '+')) {
-            return false;
-        }
-    }
-    if (text.empty()) {
-        return false;
-    }
-    std::int32_t parsed = 0;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), parsed);
-    if (error != std::errc() || end != text.data() + text.size()) {
-        return false;
-    }
-    value = parsed;
-    return true;
 }
 
 }  // namespace varnix

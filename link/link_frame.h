@@ -9,17 +9,17 @@
 #include <string_view>
 #include <vector>
 
+#include "decimal_number.h"
+#include "device_values.h"
+
 namespace varnix {
 
 inline constexpr std::uint8_t kFrameStart = 0xAA;
 inline constexpr std::uint8_t kFrameEnd = 0xEE;
 
-inline constexpr int kSlotCount = 500;
 inline constexpr std::size_t kPhoneTextMax = 13;
 inline constexpr std::size_t kRecordSize = 16;
 inline constexpr std::size_t kRecordsPerWrite = 5;
-inline constexpr std::size_t kRecordsPerReplyMax = 15;
-inline constexpr std::size_t kPasswordLength = 4;
 
 inline constexpr std::size_t kTxBufferSize = 500;
 inline constexpr std::size_t kReceiveAreaSize = 500;
@@ -119,12 +119,5 @@ struct Reply {
 // the burst's last byte must be 0xEE. A burst longer than the work area is examined by
 // its first 500 bytes, its real last byte still being the end byte.
 Reply RecognizeReply(const std::uint8_t* burst, std::size_t length);
-
-// The text without leading and trailing blanks and control characters.
-std::string_view TrimBlanks(std::string_view text);
-
-// Converts the trimmed text as a signed 32-bit decimal integer with an optional sign.
-// Returns false when the text is empty, holds anything else or is out of range.
-bool ParseDecimalInt32(std::string_view text, std::int32_t& value);
 
 }  // namespace varnix

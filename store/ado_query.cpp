@@ -1,5 +1,8 @@
 #include "ado_query.h"
 
+#include <sqlite3.h>
+
+#include <algorithm>
 #include <cctype>
 
 namespace varnix {
@@ -7,6 +10,7 @@ namespace varnix {
 namespace {
 
 constexpr char kDataSource[] = "Data Source=";
+constexpr char kTrailer[] = ";Persist Security Info=False";
 constexpr int kBusyTimeoutMs = 1000;
 
 std::string QuoteIdentifier(const std::string& name) {
@@ -33,10 +37,33 @@ struct Statement {
     ~Statement() { sqlite3_finalize(handle); }
 };
 
+// Binds a value read earlier in its own storage class, so "is ?" matches it exactly.
+void BindStored(sqlite3_stmt* statement, int index, int type, std::int64_t integer, double real,
+                const std::string& bytes) {
+    const int size = static_cast<int>(bytes.size());
+    switch (type) {
+        case SQLITE_INTEGER:
+            sqlite3_bind_int64(statement, index, integer);
+            break;
+        case SQLITE_FLOAT:
+            sqlite3_bind_double(statement, index, real);
+            break;
+        case SQLITE_TEXT:
+            sqlite3_bind_text(statement, index, bytes.data(), size, SQLITE_TRANSIENT);
+            break;
+        case SQLITE_BLOB:
+            sqlite3_bind_blob(statement, index, bytes.data(), size, SQLITE_TRANSIENT);
+            break;
+        default:
+            sqlite3_bind_null(statement, index);
+            break;
+    }
+}
+
 }  // namespace
 
 std::string ConnectionStringFor(const std::string& path) {
-    return "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + path + ";Persist Security Info=False";
+    return "Provider=Microsoft.Jet.OLEDB.4.0;" + std::string(kDataSource) + path + kTrailer;
 }
 
 AdoQuery::~AdoQuery() {
@@ -50,9 +77,13 @@ void AdoQuery::SetConnectionString(const std::string& connection) {
         path_.clear();
         return;
     }
+    // The path is inserted unquoted and may itself hold ";": only the trailer ends it.
     const auto begin = start + sizeof kDataSource - 1;
-    const auto end = connection.find(';', begin);
-    path_ = connection.substr(begin, end == std::string::npos ? std::string::npos : end - begin);
+    std::string_view rest = std::string_view(connection).substr(begin);
+    if (rest.ends_with(kTrailer)) {
+        rest.remove_suffix(sizeof kTrailer - 1);
+    }
+    path_ = rest;
 }
 
 void AdoQuery::Disconnect() {
@@ -69,9 +100,10 @@ void AdoQuery::Fail() const {
 
 sqlite3* AdoQuery::Connection() {
     if (db_ == nullptr) {
-        // Read and write, never create: a path that names no file is an error.
-        const int result = sqlite3_open_v2(path_.c_str(), &db_,
-                                           SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
+        // Never create: a path that names no file is an error.
+        const int mode = readOnly_ ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE;
+        const int result =
+            sqlite3_open_v2(path_.c_str(), &db_, mode | SQLITE_OPEN_NOMUTEX, nullptr);
         if (result != SQLITE_OK) {
             const std::string message =
                 db_ != nullptr ? sqlite3_errmsg(db_) : sqlite3_errstr(result);
@@ -89,7 +121,7 @@ void AdoQuery::Close() {
     rows_.clear();
     current_ = 0;
     editing_ = false;
-    editedRowid_.reset();
+    editedRow_.reset();
     pending_.clear();
 }
 
@@ -137,24 +169,40 @@ void AdoQuery::Open() {
     Close();
     sqlite3* db = Connection();
     Statement query;
-    if (sqlite3_prepare_v2(db, sql_.c_str(), -1, &query.handle, nullptr) != SQLITE_OK) {
+    // A table's rows are read with their rowids, which row edits need; a table without
+    // rowids (or a statement of another form) is read as given.
+    const std::string table = TableOfQuery();
+    const std::string withRowid = "select rowid, * from " + QuoteIdentifier(table);
+    const bool hasRowid = !table.empty() && sqlite3_prepare_v2(db, withRowid.c_str(), -1,
+                                                               &query.handle, nullptr) == SQLITE_OK;
+    if (!hasRowid &&
+        sqlite3_prepare_v2(db, sql_.c_str(), -1, &query.handle, nullptr) != SQLITE_OK) {
         Fail();
     }
-    const int count = sqlite3_column_count(query.handle);
-    for (int c = 0; c < count; ++c) {
-        columns_.push_back(sqlite3_column_name(query.handle, c));
+    ReadRows(query.handle, hasRowid);
+}
+
+void AdoQuery::ReadRows(sqlite3_stmt* query, bool withRowid) {
+    const int first = withRowid ? 1 : 0;
+    const int count = sqlite3_column_count(query);
+    for (int c = first; c < count; ++c) {
+        columns_.push_back(sqlite3_column_name(query, c));
     }
     int step = SQLITE_ROW;
-    while ((step = sqlite3_step(query.handle)) == SQLITE_ROW) {
+    while ((step = sqlite3_step(query)) == SQLITE_ROW) {
         Row row;
-        for (int c = 0; c < count; ++c) {
+        if (withRowid && sqlite3_column_type(query, 0) != SQLITE_NULL) {
+            row.rowid = sqlite3_column_int64(query, 0);
+        }
+        for (int c = first; c < count; ++c) {
             Value value;
-            value.null = sqlite3_column_type(query.handle, c) == SQLITE_NULL;
-            if (!value.null) {
-                const auto* text = sqlite3_column_text(query.handle, c);
+            value.type = sqlite3_column_type(query, c);
+            if (value.type != SQLITE_NULL) {
+                value.integer = sqlite3_column_int64(query, c);
+                value.real = sqlite3_column_double(query, c);
+                const auto* text = sqlite3_column_text(query, c);
                 value.text.assign(reinterpret_cast<const char*>(text),
-                                  static_cast<std::size_t>(sqlite3_column_bytes(query.handle, c)));
-                value.integer = sqlite3_column_int64(query.handle, c);
+                                  static_cast<std::size_t>(sqlite3_column_bytes(query, c)));
             }
             row.values.push_back(std::move(value));
         }
@@ -162,22 +210,6 @@ void AdoQuery::Open() {
     }
     if (step != SQLITE_DONE) {
         Fail();
-    }
-    // The rowid of each row, for edits: a plain table scans in the same order both times.
-    const std::string table = TableOfQuery();
-    if (table.empty()) {
-        return;
-    }
-    Statement rowids;
-    const std::string sql = "select rowid from " + QuoteIdentifier(table);
-    if (sqlite3_prepare_v2(db, sql.c_str(), -1, &rowids.handle, nullptr) != SQLITE_OK) {
-        return;  // a table without rowids can be read, not edited
-    }
-    for (Row& row : rows_) {
-        if (sqlite3_step(rowids.handle) != SQLITE_ROW) {
-            break;
-        }
-        row.rowid = sqlite3_column_int64(rowids.handle, 0);
     }
 }
 
@@ -200,12 +232,12 @@ const AdoQuery::Value& AdoQuery::Field(const std::string& name) const {
 
 std::int64_t AdoQuery::FieldAsInteger(const std::string& name) const {
     const Value& value = Field(name);
-    return value.null ? 0 : value.integer;
+    return value.type == SQLITE_NULL ? 0 : value.integer;
 }
 
 std::string AdoQuery::FieldAsString(const std::string& name) const {
     const Value& value = Field(name);
-    return value.null ? std::string() : value.text;
+    return value.type == SQLITE_NULL ? std::string() : value.text;
 }
 
 void AdoQuery::Append() {
@@ -213,14 +245,14 @@ void AdoQuery::Append() {
         throw DatabaseError("the query cannot be edited: " + sql_);
     }
     pending_.clear();
-    editedRowid_.reset();
+    editedRow_.reset();
     editing_ = true;
 }
 
 void AdoQuery::Edit() {
     Append();
-    if (!Eof() && rows_[current_].rowid != 0) {
-        editedRowid_ = rows_[current_].rowid;
+    if (!Eof()) {
+        editedRow_ = current_;
     }
 }
 
@@ -238,20 +270,35 @@ void AdoQuery::SetField(const std::string& name, const std::string& value) {
     pending_[columns_[ColumnIndex(name)]] = value;
 }
 
+std::string AdoQuery::UpdateSql(const std::string& table) const {
+    std::string sql = "update " + table + " set ";
+    bool first = true;
+    for (const auto& [column, value] : pending_) {
+        sql += (first ? "" : ", ") + QuoteIdentifier(column) + " = ?";
+        first = false;
+    }
+    if (rows_[*editedRow_].rowid) {
+        return sql + " where rowid = ?";
+    }
+    // No rowid: the row is the one holding all the values read, its primary key included.
+    for (std::size_t c = 0; c < columns_.size(); ++c) {
+        sql += (c == 0 ? " where " : " and ") + QuoteIdentifier(columns_[c]) + " is ?";
+    }
+    return sql;
+}
+
 void AdoQuery::Post() {
     if (!editing_) {
         throw DatabaseError("the query is not being edited");
     }
+    if (editedRow_ && pending_.empty()) {
+        editing_ = false;
+        return;
+    }
     const std::string table = QuoteIdentifier(TableOfQuery());
     std::string sql;
-    if (editedRowid_) {
-        sql = "update " + table + " set ";
-        bool first = true;
-        for (const auto& [column, value] : pending_) {
-            sql += (first ? "" : ", ") + QuoteIdentifier(column) + " = ?";
-            first = false;
-        }
-        sql += " where rowid = ?";
+    if (editedRow_) {
+        sql = UpdateSql(table);
     } else {
         std::string names, marks;
         for (const auto& [column, value] : pending_) {
@@ -260,10 +307,6 @@ void AdoQuery::Post() {
         }
         sql = pending_.empty() ? "insert into " + table + " default values"
                                : "insert into " + table + " (" + names + ") values (" + marks + ")";
-    }
-    if (editedRowid_ && pending_.empty()) {
-        editing_ = false;
-        return;
     }
     Statement write;
     if (sqlite3_prepare_v2(Connection(), sql.c_str(), -1, &write.handle, nullptr) != SQLITE_OK) {
@@ -279,8 +322,15 @@ void AdoQuery::Post() {
                               SQLITE_TRANSIENT);
         }
     }
-    if (editedRowid_) {
-        sqlite3_bind_int64(write.handle, index, *editedRowid_);
+    if (editedRow_) {
+        const Row& row = rows_[*editedRow_];
+        if (row.rowid) {
+            sqlite3_bind_int64(write.handle, index, *row.rowid);
+        } else {
+            for (const Value& read : row.values) {
+                BindStored(write.handle, index++, read.type, read.integer, read.real, read.text);
+            }
+        }
     }
     if (sqlite3_step(write.handle) != SQLITE_DONE) {
         Fail();

@@ -4,8 +4,6 @@
 // It opens existing files only; every failure throws with SQLite's own message.
 #pragma once
 
-#include <sqlite3.h>
-
 #include <cstdint>
 #include <map>
 #include <optional>
@@ -13,6 +11,9 @@
 #include <string>
 #include <variant>
 #include <vector>
+
+struct sqlite3;
+struct sqlite3_stmt;
 
 namespace varnix {
 
@@ -31,11 +32,13 @@ class AdoQuery {
     AdoQuery(const AdoQuery&) = delete;
     AdoQuery& operator=(const AdoQuery&) = delete;
 
-    // Takes the file from the "Data Source=" part; the file is opened by the first
+    // Takes the file from the "Data Source=" part, up to a trailing ";Persist Security
+    // Info=False", so a path may hold ";" itself; the file is opened by the first
     // statement. Closes any earlier connection.
     void SetConnectionString(const std::string& connection);
     void SetSql(const std::string& sql) { sql_ = sql; }
-    // Connections opened from now on only read: nothing can change the file.
+    // Connections opened from now on only read: SQLite opens the file read-only, so
+    // nothing done through them can change it.
     void SetReadOnly(bool readOnly) { readOnly_ = readOnly; }
 
     // Runs the statement and places the query on its first row.
@@ -60,7 +63,9 @@ class AdoQuery {
     std::string FieldAsString(const std::string& name) const;
 
     // Row edits of a "select * from TABLE" query: Append starts a new row, Edit the
-    // current one (a new one when there is none); Post writes it to the table.
+    // current one (a new one when there is none); Post writes it to the table. The edited
+    // row is found again by the rowid read with it, or, in a table without rowids, by
+    // all its values (the primary key among them).
     void Append();
     void Edit();
     void SetField(const std::string& name, std::int64_t value);
@@ -71,19 +76,23 @@ class AdoQuery {
     void Post();
 
   private:
-    // A stored value in both the forms it can be read in, as SQLite converts them.
+    // A stored value in every form it can be read in, as SQLite converts them, and its
+    // storage class (SQLite's type code), so the row can be matched exactly.
     struct Value {
-        bool null = true;
+        int type = 0;
         std::int64_t integer = 0;
+        double real = 0;
         std::string text;
     };
     struct Row {
-        std::int64_t rowid = 0;
+        std::optional<std::int64_t> rowid;
         std::vector<Value> values;
     };
 
     sqlite3* Connection();
     [[noreturn]] void Fail() const;
+    void ReadRows(sqlite3_stmt* query, bool withRowid);
+    std::string UpdateSql(const std::string& table) const;
     std::size_t ColumnIndex(const std::string& name) const;
     const Value& Field(const std::string& name) const;
     std::string TableOfQuery() const;
@@ -97,7 +106,7 @@ class AdoQuery {
     std::size_t current_ = 0;
     // The row being edited: the columns set so far, and the row it replaces, if any.
     bool editing_ = false;
-    std::optional<std::int64_t> editedRowid_;
+    std::optional<std::size_t> editedRow_;
     std::map<std::string, std::variant<std::int64_t, std::string>> pending_;
 };
 

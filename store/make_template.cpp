@@ -2,10 +2,24 @@
 #include <sqlite3.h>
 
 #include <cstdio>
+#include <cstring>
+
+namespace {
+
+constexpr char kUsage[] =
+    "usage: make_template FILE\n"
+    "Writes the settings file template, its tables empty, to FILE.\n";
+
+}  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: make_template FILE\n");
+    if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
+    // It takes no options: anything that looks like one is refused, never taken as a name.
+    if (argc != 2 || argv[1][0] == '-' || argv[1][0] == '\0') {
+        std::fputs(kUsage, stderr);
         return 2;
     }
     sqlite3* db = nullptr;

@@ -1,12 +1,11 @@
 #include "settings_file.h"
 
-#include <charconv>
+#include "decimal_number.h"
+#include "device_values.h"
 
 namespace varnix {
 
 namespace {
-
-constexpr int kSlots = 500;
 
 void RunQuery(AdoQuery& query, const char* sql) {
     query.Close();
@@ -20,20 +19,13 @@ void ExecuteStatement(AdoQuery& query, const char* sql) {
     query.ExecSql();
 }
 
-// The time-out as a 32-bit signed decimal integer; blanks around it are allowed.
+// The time-out as the range rule and the write to the device read it.
 std::int32_t TimeoutValue(const std::string& text) {
-    const auto first = text.find_first_not_of(" \t\r\n");
-    const auto last = text.find_last_not_of(" \t\r\n");
     std::int32_t value = 0;
-    if (first != std::string::npos) {
-        const char* begin = text.data() + first + (text[first] == '+' ? 1 : 0);
-        const char* end = text.data() + last + 1;
-        const auto [stop, error] = std::from_chars(begin, end, value);
-        if (begin != end && error == std::errc() && stop == end) {
-            return value;
-        }
+    if (!ParseDecimalInt32(text, value)) {
+        throw DatabaseError("'" + text + "' is not a valid integer value");
     }
-    throw DatabaseError("'" + text + "' is not a valid integer value");
+    return value;
 }
 
 // Closes the query's connection however the scope is left.
@@ -52,7 +44,7 @@ void LoadSettings(AdoQuery& query, const std::string& path, SettingsValues& valu
     if (query.RecordCount() > 0) {
         for (query.First(); !query.Eof(); query.Next()) {
             const std::int64_t id = query.FieldAsInteger("id");
-            if (id >= 1 && id <= kSlots) {
+            if (id >= 1 && id <= kSlotCount) {
                 values.SetPhoneText(static_cast<int>(id), query.FieldAsString("phone"));
             }
         }
@@ -75,7 +67,7 @@ void SaveSettings(AdoQuery& query, const std::string& path, const SettingsValues
         query.BeginTransaction();
         ExecuteStatement(query, "delete from phone");
         RunQuery(query, "select * from phone");
-        for (int slot = 1; slot <= kSlots; ++slot) {
+        for (int slot = 1; slot <= kSlotCount; ++slot) {
             const std::string text = values.PhoneText(slot);
             if (text.empty()) {
                 continue;

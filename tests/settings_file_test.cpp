@@ -301,6 +301,65 @@ TEST_F(SettingsFileTest, ClosingOffersToSaveOnlyWithAWorkFile) {
     EXPECT_EQ(Sql(file, "select id, phone from phone"), std::vector<std::string>{"4|4"});
 }
 
+TEST_F(SettingsFileTest, NameWithSemicolonIsTheFileLoadedAndSaved) {
+    const fs::path file = NewFile("site;b.mdb");
+    Sql(file, "insert into phone values (3, 'three'); insert into pcong values (5, 0);");
+    Load(file);
+    EXPECT_TRUE(messages.empty());
+    EXPECT_EQ(Cell(3), "three");
+    form1->StringGrid1->SetCell(1, 4, "four");
+    WriteToFile();
+    EXPECT_EQ(Texts(), std::vector<std::string>{"Saved successfully"});
+    EXPECT_EQ(Sql(file, "select id from phone"), (std::vector<std::string>{"3", "4"}));
+    EXPECT_FALSE(fs::exists(folder / "site"));
+}
+
+TEST_F(SettingsFileTest, LoadConnectionCannotWrite) {
+    const fs::path file = NewFile("read.mdb");
+    Sql(file, "insert into phone values (1, 'kept');");
+    AdoQuery query;
+    query.SetReadOnly(true);
+    query.SetConnectionString(ConnectionStringFor(file.string()));
+    query.SetSql("delete from phone");
+    EXPECT_THROW(query.ExecSql(), DatabaseError);
+    query.Disconnect();
+    EXPECT_EQ(Sql(file, "select phone from phone"), std::vector<std::string>{"kept"});
+}
+
+// The first pcong row is updated in place however the table keeps its rows.
+TEST_F(SettingsFileTest, SaveUpdatesTheFirstSettingsRowItRead) {
+    for (const char* schema :
+         {"create table pcong (time INTEGER, rec INTEGER); insert into pcong (rowid, time, rec)"
+          " values (0, 5, 0), (1, 6, 0);",
+          "create table pcong (time INTEGER, rec INTEGER, primary key (time)) without rowid;"
+          " insert into pcong values (5, 0), (6, 0);"}) {
+        const fs::path file = folder / "rows.mdb";
+        fs::remove(file);
+        Sql(file, std::string("create table phone (id INTEGER, phone TEXT);") + schema);
+        Load(file);
+        form1->Edit1->setText("4");
+        form1->CheckBox1->setChecked(true);
+        WriteToFile();
+        EXPECT_EQ(Sql(file, "select time, rec from pcong order by time"),
+                  (std::vector<std::string>{"4|1", "6|0"}))
+            << schema;
+    }
+}
+
+// The save reads the time-out as the range rule does.
+TEST_F(SettingsFileTest, SaveTakesTheTimeoutAsTheRangeRuleReadsIt) {
+    const fs::path file = NewFile("number.mdb");
+    Sql(file, "insert into pcong values (9, 0);");
+    Load(file);
+    form1->Edit1->setText("+-5");
+    WriteToFile();
+    EXPECT_TRUE(messages.empty());
+    EXPECT_EQ(Sql(file, "select time from pcong"), std::vector<std::string>{"9"});
+    form1->Edit1->setText("\v7 ");
+    WriteToFile();
+    EXPECT_EQ(Sql(file, "select time from pcong"), std::vector<std::string>{"7"});
+}
+
 }  // namespace
 }  // namespace varnix
 

@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDir>
+#include <QFileDialog>
 #include <QMainWindow>
 #include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTest>
@@ -11,6 +14,7 @@
 #include <vector>
 
 #include "error_report.h"
+#include "file_dialogs.h"
 #include "message_boxes.h"
 #include "status_line.h"
 #include "window_timer.h"
@@ -135,6 +139,30 @@ TEST(MessageBoxesTest, RealBoxesAreOwnedModalAndDefaultToYes) {
     EXPECT_EQ(boxes.Show({"Saved successfully", "message", MessageIcon::None, MessageButtons::Ok}),
               MessageResult::Ok);
     EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+}
+
+TEST(FileDialogsTest, OpenDialogTakesTheNameOfAMissingFile) {
+    QMainWindow owner;
+    owner.show();
+    FileDialogs dialogs(&owner);
+    const QString missing = QDir(QDir::tempPath()).filePath("varnix-no-such-settings.mdb");
+    QFile::remove(missing);
+    QTimer::singleShot(0, [&missing] {
+        QPointer dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        // A dialog that refuses the name warns in a box of its own: close both then.
+        QTimer::singleShot(2000, dialog, [dialog] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                box->reject();
+            }
+            dialog->reject();
+        });
+        dialog->selectFile(missing);
+        static_cast<QDialog*>(dialog.data())->accept();  // public in QDialog, virtual
+    });
+    const auto chosen = dialogs.Show({false, "*.mdb|*.mdb", QDir::tempPath().toStdString()});
+    ASSERT_TRUE(chosen.has_value());
+    EXPECT_EQ(*chosen, missing.toStdString());
 }
 
 TEST(StatusLineTest, IsALabelInsideTheStatusBar) {

@@ -25,7 +25,8 @@ FrameBytes DeviceLogic::NextReadReply() {
         return BuildStatusReply(Command::TransferEnd);
     }
     std::vector<PhoneRecord> records;
-    const auto perReply = static_cast<std::size_t>(std::clamp(behaviour_.recordsPerReply, 0, 15));
+    const auto perReply = static_cast<std::size_t>(
+        std::clamp(behaviour_.recordsPerReply, 0, static_cast<int>(kRecordsPerReplyMax)));
     while (records.size() < perReply && readNext_ < readSlots_.size()) {
         const int slot = readSlots_[readNext_++];
         records.push_back({slot, state_.phones[static_cast<std::size_t>(slot)]});

@@ -1,4 +1,4 @@
-// What the virtual relay device holds: 500 phone phones, the relay time-out, the external
+// What the virtual relay device holds: 500 phone numbers, the relay time-out, the external
 // disconnection flag and the password, and the plain text file it can be kept in.
 #pragma once
 
@@ -14,7 +14,7 @@ struct DeviceState {
     std::array<std::string, kSlotCount + 1> phones;  // slots 1 to 500; phones[0] is unused
     std::uint16_t timeoutMs = 0;
     bool externalDisconnect = false;
-    std::string password = "7093";
+    std::string password = kDefaultPassword;
 
     int NumberCount() const;
     void ClearNumbers();
