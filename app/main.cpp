@@ -1,9 +1,13 @@
 // Project1: the configuration utility for the ZUR relay switch.
 #include "application.h"
+#include "command_line.h"
 #include "main_window.h"
 #include "port_setup_dialog.h"
 
 int main(int argc, char** argv) {
+    if (const auto status = varnix::RunCommandLineOptions(argc, argv, stdout)) {
+        return *status;
+    }
     varnix::Application app(argc, argv);
     varnix::TForm1 form1;
     app.SetErrorReport(&form1.Report());

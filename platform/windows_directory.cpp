@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <string_view>
 
 namespace varnix {
@@ -22,11 +23,14 @@ std::string WindowsDirectory() {
     if (windir != nullptr && *windir != '\0') {
         return windir;
     }
+    const std::string program = ExecutablePath();
     const std::string_view buildTree = VARNIX_BUILD_TREE;
-    if (ExecutablePath().rfind(std::string(buildTree) + "/", 0) == 0) {
+    if (program.rfind(std::string(buildTree) + "/", 0) == 0) {
         return VARNIX_BUILD_DATA_DIR;
     }
-    return VARNIX_INSTALL_DATA_DIR;
+    // Installed: <prefix>/bin/Project1 finds <prefix>/share/varnix.
+    const std::filesystem::path programFolder = std::filesystem::path(program).parent_path();
+    return (programFolder / VARNIX_DATA_FROM_BINDIR).lexically_normal().string();
 }
 
 std::string TemplatePath() {
