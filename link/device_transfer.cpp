@@ -6,6 +6,9 @@ namespace varnix {
 
 namespace {
 
+// A read that has had its parameters reply fails after this many ticks without records.
+constexpr int kTicksWithoutRecords = 3;
+
 bool IsFourDigitPassword(const std::string& text) {
     return text.size() == kPasswordLength &&
            std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
@@ -18,10 +21,11 @@ DeviceTransfer::DeviceTransfer(TransferPort& port, TransferScreen& screen,
     : port_(port), screen_(screen), services_(services) {}
 
 void DeviceTransfer::Reset() {
-    TransferMode = kModeIdle;
+    TransferMode = TransferState::Idle;
     TriesLeft = 0;
     RecordsExpected = 0;
     PortReady = false;
+    awaitingRecords_ = false;
 }
 
 // --- starts -------------------------------------------------------------------------
@@ -45,14 +49,19 @@ void DeviceTransfer::OpenPortIfNeeded() {
     PortReady = true;
 }
 
+void DeviceTransfer::EmptyPhoneTable() {
+    for (int slot = 1; slot <= kSlotCount; ++slot) {
+        screen_.SetPhoneText(slot, std::string());
+    }
+}
+
 void DeviceTransfer::StartRead() {
     GuardedStart([this] {
         OpenPortIfNeeded();
-        for (int slot = 1; slot <= kSlotCount; ++slot) {
-            screen_.SetPhoneText(slot, std::string());
-        }
+        EmptyPhoneTable();
         services_.EnableTimer();
-        TransferMode = kModeRead;
+        awaitingRecords_ = false;
+        TransferMode = TransferState::Read;
         TriesLeft = kSendsPerFrame;
         SetStatus("Communications...");
     });
@@ -72,11 +81,13 @@ void DeviceTransfer::StartWrite() {
         RecordsSent = 0;
         OpenPortIfNeeded();
         services_.EnableTimer();
-        TransferMode = kModeWriteParameters;
+        TransferMode = TransferState::WriteParameters;
         NextSlot = 1;
-        ReplyFlag = kReplyNone;
+        ReplyFlag = ReplyKind::None;
         TriesLeft = kSendsPerFrame;
         phoneFramePending_ = false;
+        frameSent_ = false;
+        awaitingRecords_ = false;
         SetStatus("Communications...");
     });
 }
@@ -84,7 +95,8 @@ void DeviceTransfer::StartWrite() {
 void DeviceTransfer::StartGetPassword() {
     GuardedStart([this] {
         OpenPortIfNeeded();
-        TransferMode = kModeGetPassword;
+        TransferMode = TransferState::GetPassword;
+        awaitingRecords_ = false;
         services_.EnableTimer();
     });
 }
@@ -97,9 +109,11 @@ void DeviceTransfer::StartSetPassword() {
     }
     GuardedStart([this] {
         OpenPortIfNeeded();
-        ReplyFlag = kReplyNone;
-        TransferMode = kModeSetPassword;
+        ReplyFlag = ReplyKind::None;
+        TransferMode = TransferState::SetPassword;
         TriesLeft = kSendsPerFrame;
+        frameSent_ = false;
+        awaitingRecords_ = false;
         services_.EnableTimer();
     });
 }
@@ -110,53 +124,79 @@ void DeviceTransfer::Send(const std::uint8_t* bytes, std::size_t length) {
     port_.SendData(bytes, static_cast<std::uint16_t>(length));
 }
 
+void DeviceTransfer::SendFrame(const std::uint8_t* bytes, std::size_t length) {
+    Send(bytes, length);
+    ReplyFlag = ReplyKind::None;
+    frameSent_ = true;
+}
+
 void DeviceTransfer::SendTxBuffer() {
-    Send(TxBuffer.data(), static_cast<std::size_t>(TxLength));
+    SendFrame(TxBuffer.data(), static_cast<std::size_t>(TxLength));
 }
 
 void DeviceTransfer::Tick() {
     switch (TransferMode) {
-        case kModeRead:
+        case TransferState::Idle:
+            TickAwaitingRecords();
+            break;
+        case TransferState::Read:
             TickRead();
             break;
-        case kModeWriteParameters:
+        case TransferState::WriteParameters:
             TickWriteParameters();
             break;
-        case kModeWritePhones:
+        case TransferState::WritePhoneRecords:
             TickWritePhones();
             break;
-        case kModeGetPassword:
+        case TransferState::GetPassword:
             TickGetPassword();
             break;
-        case kModeSetPassword:
+        case TransferState::SetPassword:
             TickSetPassword();
-            break;
-        default:
             break;
     }
 }
 
+// The parameters reply ends the read's own mode; the records it announced then come
+// unasked. A device that stops sending them ends the read as a silent one does, so that
+// a partial table is never taken for the device's.
+void DeviceTransfer::TickAwaitingRecords() {
+    if (!awaitingRecords_) {
+        return;
+    }
+    if (RecordsExpected == 0) {
+        awaitingRecords_ = false;
+        return;
+    }
+    if (++ticksWithoutRecords_ < kTicksWithoutRecords) {
+        return;
+    }
+    awaitingRecords_ = false;
+    EmptyPhoneTable();
+    SetStatus("Connection failure,Please try again.");
+}
+
 void DeviceTransfer::TickRead() {
     if (TriesLeft <= 0) {
-        TransferMode = kModeIdle;
+        TransferMode = TransferState::Idle;
         SetStatus("Connection failure,Please try again.");
         return;
     }
-    Send(TxBuffer.data(), BuildShortFrame(TxBuffer.data(), Command::ReadRequest));
+    SendFrame(TxBuffer.data(), BuildShortFrame(TxBuffer.data(), Command::ReadRequest));
     --TriesLeft;
     RecordsReceived = 0;
 }
 
 void DeviceTransfer::FailWrite() {
-    TransferMode = kModeIdle;
+    TransferMode = TransferState::Idle;
     SetStatus("Write data failed, please try again...");
 }
 
 void DeviceTransfer::TickWriteParameters() {
-    if (ReplyFlag == kReplyAccepted) {
+    if (Accepted()) {
         SetStatus("Write telephone numbers...");
         TriesLeft = kSendsPerFrame;
-        TransferMode = kModeWritePhones;
+        TransferMode = TransferState::WritePhoneRecords;
         return;
     }
     if (TriesLeft < kSendsPerFrame) {
@@ -170,7 +210,6 @@ void DeviceTransfer::TickWriteParameters() {
     if (TriesLeft <= 0) {
         return;
     }
-    ReplyFlag = kReplyNone;
     std::int32_t timeout = 0;
     if (!ParseDecimalInt32(screen_.TimeoutText(), timeout)) {
         // The field was edited into a non-number after the start: nothing sensible to send.
@@ -188,7 +227,7 @@ void DeviceTransfer::TickWriteParameters() {
 // three sends. Until the first phone frame goes out, TxBuffer still holds the
 // (accepted) parameters frame, which must never be sent again as a phone frame.
 void DeviceTransfer::TickWritePhones() {
-    if (ReplyFlag == kReplyAccepted) {
+    if (Accepted()) {
         phoneFramePending_ = false;
     }
     if (phoneFramePending_) {
@@ -198,12 +237,11 @@ void DeviceTransfer::TickWritePhones() {
         }
         SendTxBuffer();
         --TriesLeft;
-        ReplyFlag = kReplyNone;
         SetStatus("Repeat write datas:" + std::to_string(RecordsSent));
         return;
     }
     if (NextSlot > kSlotCount) {
-        TransferMode = kModeIdle;
+        TransferMode = TransferState::Idle;
         SetStatus("Write data complete...");
         return;
     }
@@ -224,30 +262,29 @@ void DeviceTransfer::TickWritePhones() {
         return;
     }
     SendTxBuffer();
-    ReplyFlag = kReplyNone;
     TriesLeft = kSendsPerFrame - 1;
     phoneFramePending_ = true;
     SetStatus("Write data:" + std::to_string(RecordsSent));
 }
 
 void DeviceTransfer::TickGetPassword() {
-    Send(TxBuffer.data(), BuildShortFrame(TxBuffer.data(), Command::Password));
+    SendFrame(TxBuffer.data(), BuildShortFrame(TxBuffer.data(), Command::Password));
     SetStatus("Get Psaaword......");
-    TransferMode = kModeIdle;
+    TransferMode = TransferState::Idle;
 }
 
 void DeviceTransfer::TickSetPassword() {
-    if (ReplyFlag == kReplyAccepted) {
-        TransferMode = kModeIdle;
+    if (Accepted()) {
+        TransferMode = TransferState::Idle;
         SetStatus("Set Psaaword Suecced!");
         return;
     }
     const std::string password = screen_.PasswordText();
     if (TriesLeft <= 0 || !IsFourDigitPassword(password)) {
-        TransferMode = kModeIdle;
+        TransferMode = TransferState::Idle;
         SetStatus("Set Password failed!");
     } else {
-        Send(TxBuffer.data(), BuildSetPassword(TxBuffer, password));
+        SendFrame(TxBuffer.data(), BuildSetPassword(TxBuffer, password));
         SetStatus("Set Password......");
     }
     --TriesLeft;
@@ -276,17 +313,15 @@ void DeviceTransfer::StorePhoneRecords(const Reply& reply) {
 }
 
 void DeviceTransfer::ReceiveBurst(const std::uint8_t* buffer, std::uint16_t length) {
-    ReplyFlag = kReplyNone;
+    ReplyFlag = ReplyKind::None;
     const Reply reply = RecognizeReply(buffer, length);
     switch (reply.kind) {
         case ReplyKind::Accepted:
-            ReplyFlag = kReplyAccepted;
-            break;
         case ReplyKind::Status21:
-            ReplyFlag = kReplyStatus21;
+            ReplyFlag = reply.kind;
             break;
         case ReplyKind::TransferEnd:
-            ReplyFlag = kReplyTransferEnd;
+            ReplyFlag = reply.kind;
             SetStatus("Receiving completed.");
             break;
         case ReplyKind::Password:
@@ -294,13 +329,18 @@ void DeviceTransfer::ReceiveBurst(const std::uint8_t* buffer, std::uint16_t leng
             SetStatus("Password Receiving completed.");
             break;
         case ReplyKind::Parameters:
-            TransferMode = kModeIdle;
+            if (TransferMode == TransferState::Read) {
+                awaitingRecords_ = true;
+                ticksWithoutRecords_ = 0;
+            }
+            TransferMode = TransferState::Idle;
             RecordsExpected = reply.recordCount > kSlotCount ? 0 : reply.recordCount;
             screen_.SetTimeoutText(std::to_string(reply.timeoutMs));
             screen_.SetExternalDisconnect(reply.externalDisconnect);
             SendAcknowledge();
             break;
         case ReplyKind::PhoneRecords:
+            ticksWithoutRecords_ = 0;
             StorePhoneRecords(reply);
             SendAcknowledge();
             SetStatus("Receiving datas:" + std::to_string(RecordsReceived));

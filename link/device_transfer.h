@@ -10,22 +10,14 @@
 
 namespace varnix {
 
-// Values of TransferMode.
-enum : std::int32_t {
-    kModeIdle = 0,
-    kModeRead = 1,
-    kModeWriteParameters = 2,
-    kModeWritePhones = 3,
-    kModeGetPassword = 4,
-    kModeSetPassword = 5,
-};
-
-// Values of ReplyFlag.
-enum : std::int32_t {
-    kReplyNone = 0,
-    kReplyAccepted = 1,
-    kReplyStatus21 = 2,
-    kReplyTransferEnd = 8,
+// Values of TransferMode: which transfer the tick drives.
+enum class TransferState : std::int32_t {
+    Idle = 0,
+    Read = 1,
+    WriteParameters = 2,
+    WritePhoneRecords = 3,
+    GetPassword = 4,
+    SetPassword = 5,
 };
 
 inline constexpr std::int32_t kSendsPerFrame = 3;
@@ -47,8 +39,9 @@ class DeviceTransfer {
 
     // Transfer state. Public so that the window and tests can see it as it is.
     std::uint16_t RecordsExpected = 0;
-    std::int32_t ReplyFlag = kReplyNone;
-    std::int32_t TransferMode = kModeIdle;
+    // The status reply the last burst was (Accepted, Status21, TransferEnd), else None.
+    ReplyKind ReplyFlag = ReplyKind::None;
+    TransferState TransferMode = TransferState::Idle;
     std::int32_t TriesLeft = 0;
     std::int32_t TxLength = 0;
     TxBufferBytes TxBuffer{};
@@ -63,7 +56,10 @@ class DeviceTransfer {
     void GuardedStart(Steps&& steps);
     void OpenPortIfNeeded();
     void Send(const std::uint8_t* bytes, std::size_t length);
+    // Sends a frame of this transfer: only a reply that arrives after it can accept it.
+    void SendFrame(const std::uint8_t* bytes, std::size_t length);
     void SendTxBuffer();
+    void EmptyPhoneTable();
     void SetStatus(const std::string& text) { services_.SetStatusText(text); }
 
     void TickRead();
@@ -71,7 +67,10 @@ class DeviceTransfer {
     void TickWritePhones();
     void TickGetPassword();
     void TickSetPassword();
+    void TickAwaitingRecords();
     void FailWrite();
+    // The acceptance awaited by the tick: a 0x20 that came after this transfer's last frame.
+    bool Accepted() const { return frameSent_ && ReplyFlag == ReplyKind::Accepted; }
 
     void StorePhoneRecords(const Reply& reply);
     void SendAcknowledge();
@@ -81,6 +80,13 @@ class DeviceTransfer {
     TransferServices& services_;
     // A phone frame has gone out and its acceptance is still awaited.
     bool phoneFramePending_ = false;
+    // The running transfer has sent a frame since its start. An earlier 0x20 answered
+    // whatever was on the line before, never this transfer.
+    bool frameSent_ = false;
+    // A read whose parameters reply announced records that have not all arrived, and the
+    // ticks since the last phone records reply.
+    bool awaitingRecords_ = false;
+    int ticksWithoutRecords_ = 0;
 };
 
 }  // namespace varnix

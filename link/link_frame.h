@@ -94,12 +94,13 @@ FrameBytes BuildPhoneRecordsReply(const std::vector<PhoneRecord>& records);
 // byte, after 13 characters at most.
 PhoneRecord ReadPhoneRecord(const std::uint8_t* record);
 
-// What a received burst turned out to be.
-enum class ReplyKind {
-    None,
-    Accepted,
-    Status21,
-    TransferEnd,
+// What a received burst turned out to be. The status replies carry the numbers the
+// transfers record them by in ReplyFlag (1, 2, 8); None is 0.
+enum class ReplyKind : std::int32_t {
+    None = 0,
+    Accepted = 1,
+    Status21 = 2,
+    TransferEnd = 8,
     Password,
     Parameters,
     PhoneRecords,

@@ -90,7 +90,7 @@ TEST_F(DeviceEndToEndTest, SilentDeviceEndsEachTransferWithItsFailure) {
     EXPECT_TRUE(WaitForStatus("Get Psaaword......", kTransferMs));
     QTest::qWait(1200);
     EXPECT_EQ(form1->StatusText(), "Get Psaaword......");
-    EXPECT_EQ(form1->Transfer.TransferMode, 0);
+    EXPECT_EQ(form1->Transfer.TransferMode, TransferState::Idle);
     EXPECT_TRUE(messages.empty());
 }
 

@@ -2,70 +2,21 @@
 
 #include <gtest/gtest.h>
 
-#include <array>
-#include <stdexcept>
 #include <vector>
+
+#include "transfer_fakes.h"
 
 namespace varnix {
 namespace {
 
-using Bytes = std::vector<std::uint8_t>;
+using testing::Bytes;
+using testing::FakePort;
+using testing::FakeScreen;
+using testing::FakeServices;
 
 const Bytes kReadRequest{0xAA, 0x01, 0x00, 0xEE};
 const Bytes kAcknowledge{0xAA, 0x10, 0x00, 0xEE};
 const Bytes kPasswordRequest{0xAA, 0x12, 0x00, 0xEE};
-
-struct FakePort : TransferPort {
-    void ClosePort() override {
-        ++closes;
-        open = false;
-    }
-    void SetCommName(const std::string& name) override { commName = name; }
-    void OpenPort() override {
-        if (failOpen) {
-            throw std::runtime_error("Error opening serial port");
-        }
-        ++opens;
-        open = true;
-    }
-    bool SendData(const std::uint8_t* buffer, std::uint16_t length) override {
-        sent.emplace_back(buffer, buffer + length);
-        return open && length > 0;
-    }
-    bool open = false;
-    bool failOpen = false;
-    int opens = 0;
-    int closes = 0;
-    std::string commName;
-    std::vector<Bytes> sent;
-};
-
-struct FakeScreen : TransferScreen {
-    std::string PhoneText(int slot) const override { return phones.at(slot); }
-    void SetPhoneText(int slot, const std::string& text) override { phones.at(slot) = text; }
-    std::string TimeoutText() const override { return timeout; }
-    void SetTimeoutText(const std::string& text) override { timeout = text; }
-    bool ExternalDisconnect() const override { return flag; }
-    void SetExternalDisconnect(bool on) override { flag = on; }
-    std::string PasswordText() const override { return password; }
-    void SetPasswordText(const std::string& text) override { password = text; }
-    std::string ChosenPortName() const override { return portName; }
-
-    std::array<std::string, kSlotCount + 1> phones;
-    std::string timeout = "1";
-    bool flag = false;
-    std::string password = "7093";
-    std::string portName = "COM1";
-};
-
-struct FakeServices : TransferServices {
-    void ShowStartFailure(const std::string& text) override { messages.push_back(text); }
-    void SetStatusText(const std::string& text) override { status = text; }
-    void EnableTimer() override { timerEnabled = true; }
-    std::vector<std::string> messages;
-    std::string status = "Status bar .....";
-    bool timerEnabled = false;
-};
 
 Bytes StatusReply(std::uint8_t code) {
     return {0xAA, code, 0x00, 0xEE};
@@ -138,14 +89,14 @@ TEST_F(DeviceTransferTest, ReadOfSevenNumbers) {
     EXPECT_EQ(port.closes, 1);
     EXPECT_EQ(port.opens, 1);
     EXPECT_TRUE(transfer.PortReady);
-    EXPECT_EQ(transfer.TransferMode, kModeRead);
+    EXPECT_EQ(transfer.TransferMode, TransferState::Read);
 
     transfer.Tick();
     EXPECT_EQ(TakeSent(), std::vector<Bytes>{kReadRequest});
     EXPECT_EQ(services.status, "Communications...");
 
     Receive(ParametersReply(7, 1000, 0x01));
-    EXPECT_EQ(transfer.TransferMode, kModeIdle);
+    EXPECT_EQ(transfer.TransferMode, TransferState::Idle);
     EXPECT_EQ(transfer.RecordsExpected, 7);
     EXPECT_EQ(screen.timeout, "1000");
     EXPECT_TRUE(screen.flag);
@@ -163,12 +114,16 @@ TEST_F(DeviceTransferTest, ReadOfSevenNumbers) {
     EXPECT_EQ(screen.phones[8], "");
     Receive(StatusReply(0x24));
     EXPECT_EQ(services.status, "Receiving completed.");
-    EXPECT_EQ(transfer.ReplyFlag, kReplyTransferEnd);
+    EXPECT_EQ(transfer.ReplyFlag, ReplyKind::TransferEnd);
     EXPECT_TRUE(TakeSent().empty());
 
-    // Idle ticks do nothing; the open port is reused by the next start.
-    transfer.Tick();
+    // Idle ticks do nothing once every announced record is in; the open port is reused by
+    // the next start.
+    for (int tick = 1; tick <= 3; ++tick) {
+        transfer.Tick();
+    }
     EXPECT_TRUE(TakeSent().empty());
+    EXPECT_EQ(services.status, "Receiving completed.");
     transfer.StartRead();
     EXPECT_EQ(port.opens, 1);
 }
@@ -180,7 +135,7 @@ TEST_F(DeviceTransferTest, WriteOfSevenNumbers) {
     screen.flag = true;
     transfer.StartWrite();
     EXPECT_EQ(services.status, "Communications...");
-    EXPECT_EQ(transfer.TransferMode, kModeWriteParameters);
+    EXPECT_EQ(transfer.TransferMode, TransferState::WriteParameters);
 
     transfer.Tick();
     const Bytes parameters{0xAA, 0x02, 0x09, 0x00, 0x00, 0x03, 0xE8, 0x01, 0, 0, 0, 0, 0xEE};
@@ -211,7 +166,7 @@ TEST_F(DeviceTransferTest, WriteOfSevenNumbers) {
     Receive(StatusReply(0x20));
     transfer.Tick();
     EXPECT_EQ(services.status, "Write data complete...");
-    EXPECT_EQ(transfer.TransferMode, kModeIdle);
+    EXPECT_EQ(transfer.TransferMode, TransferState::Idle);
     EXPECT_TRUE(TakeSent().empty());
 }
 
@@ -232,7 +187,7 @@ TEST_F(DeviceTransferTest, LastPhoneFrameIsRepeatedAndFailsWhenNeverAccepted) {
     }
     transfer.Tick();
     EXPECT_EQ(services.status, "Write data failed, please try again...");
-    EXPECT_EQ(transfer.TransferMode, kModeIdle);
+    EXPECT_EQ(transfer.TransferMode, TransferState::Idle);
 }
 
 TEST_F(DeviceTransferTest, EmptyTablesAndEmptyTailsComplete) {
@@ -292,7 +247,7 @@ TEST_F(DeviceTransferTest, SilentDeviceEndsEveryTransferWithItsFailure) {
     transfer.Tick();
     EXPECT_TRUE(TakeSent().empty());
     EXPECT_EQ(services.status, "Connection failure,Please try again.");
-    EXPECT_EQ(transfer.TransferMode, kModeIdle);
+    EXPECT_EQ(transfer.TransferMode, TransferState::Idle);
 
     // Write parameters: once, then twice in the second tick, then failure.
     transfer.StartWrite();
@@ -304,7 +259,7 @@ TEST_F(DeviceTransferTest, SilentDeviceEndsEveryTransferWithItsFailure) {
     transfer.Tick();
     EXPECT_TRUE(TakeSent().empty());
     EXPECT_EQ(services.status, "Write data failed, please try again...");
-    EXPECT_EQ(transfer.TransferMode, kModeIdle);
+    EXPECT_EQ(transfer.TransferMode, TransferState::Idle);
 
     // Set password: ticks 1 to 3 send, tick 4 fails.
     screen.password = "1234";
@@ -318,7 +273,7 @@ TEST_F(DeviceTransferTest, SilentDeviceEndsEveryTransferWithItsFailure) {
     transfer.Tick();
     EXPECT_TRUE(TakeSent().empty());
     EXPECT_EQ(services.status, "Set Password failed!");
-    EXPECT_EQ(transfer.TransferMode, kModeIdle);
+    EXPECT_EQ(transfer.TransferMode, TransferState::Idle);
 
     // Get password: sent once, no failure text.
     transfer.StartGetPassword();
@@ -333,7 +288,7 @@ TEST_F(DeviceTransferTest, PasswordTransfers) {
     EXPECT_EQ(services.status, "Status bar .....");
     transfer.Tick();
     EXPECT_EQ(TakeSent(), std::vector<Bytes>{kPasswordRequest});
-    EXPECT_EQ(transfer.TransferMode, kModeIdle);
+    EXPECT_EQ(transfer.TransferMode, TransferState::Idle);
     Receive({0xAA, 0x12, '4', '3', '2', '1', 0x00, 0xEE});
     EXPECT_EQ(screen.password, "4321");
     EXPECT_EQ(services.status, "Password Receiving completed.");
@@ -347,7 +302,7 @@ TEST_F(DeviceTransferTest, PasswordTransfers) {
     Receive(StatusReply(0x20));
     transfer.Tick();
     EXPECT_EQ(services.status, "Set Psaaword Suecced!");
-    EXPECT_EQ(transfer.TransferMode, kModeIdle);
+    EXPECT_EQ(transfer.TransferMode, TransferState::Idle);
 }
 
 TEST_F(DeviceTransferTest, SetPasswordNeedsFourDigits) {
@@ -358,7 +313,7 @@ TEST_F(DeviceTransferTest, SetPasswordNeedsFourDigits) {
         EXPECT_EQ(services.messages,
                   std::vector<std::string>{"Please enter a four-digit password."});
         EXPECT_EQ(port.opens, 0);
-        EXPECT_EQ(transfer.TransferMode, kModeIdle);
+        EXPECT_EQ(transfer.TransferMode, TransferState::Idle);
     }
     // Edited down after the start: the next tick fails instead of sending garbage.
     screen.password = "1234";
@@ -374,7 +329,7 @@ TEST_F(DeviceTransferTest, Status21IsHandledLikeAMissingReply) {
     transfer.StartSetPassword();
     transfer.Tick();
     Receive(StatusReply(0x21));
-    EXPECT_EQ(transfer.ReplyFlag, kReplyStatus21);
+    EXPECT_EQ(transfer.ReplyFlag, ReplyKind::Status21);
     transfer.Tick();
     transfer.Tick();
     EXPECT_EQ(TakeSent().size(), 3u);
@@ -423,13 +378,58 @@ TEST_F(DeviceTransferTest, ClearedFlagBeforeFirstPhoneFrameDoesNotResendParamete
     EXPECT_EQ(services.status, "Write data:2");
 }
 
+// The 0x20 answering an earlier exchange must not pass for the acceptance of a transfer
+// that has not sent anything yet.
+TEST_F(DeviceTransferTest, AcceptanceBeforeTheFirstFrameDoesNotCount) {
+    screen.password = "1234";
+    transfer.StartSetPassword();
+    transfer.Tick();
+    transfer.StartWrite();
+    Receive(StatusReply(0x20));  // the device accepts the password frame
+    TakeSent();
+    transfer.Tick();
+    const auto sent = TakeSent();
+    ASSERT_EQ(sent.size(), 1u);
+    EXPECT_EQ(sent[0][1], 0x02);
+    EXPECT_EQ(services.status, "Write parameters...");
+
+    transfer.StartSetPassword();
+    Receive(StatusReply(0x20));  // the device accepts the parameters frame
+    transfer.Tick();
+    EXPECT_EQ(TakeSent().size(), 1u);
+    EXPECT_EQ(services.status, "Set Password......");
+    Receive(StatusReply(0x20));
+    transfer.Tick();
+    EXPECT_EQ(services.status, "Set Psaaword Suecced!");
+}
+
+TEST_F(DeviceTransferTest, ReadThatStopsEarlyFailsAndEmptiesTheTable) {
+    transfer.StartRead();
+    transfer.Tick();
+    Receive(ParametersReply(12, 1, 0));
+    Receive(RecordsReply(Numbered(1, 5)));
+    transfer.Tick();
+    transfer.Tick();
+    Receive(RecordsReply(Numbered(6, 5)));  // a records reply starts the count again
+    transfer.Tick();
+    transfer.Tick();
+    EXPECT_EQ(services.status, "Receiving datas:10");
+    EXPECT_EQ(screen.phones[10], "55510");
+    transfer.Tick();
+    EXPECT_EQ(services.status, "Connection failure,Please try again.");
+    for (int slot = 1; slot <= kSlotCount; ++slot) {
+        ASSERT_EQ(screen.phones[slot], "") << slot;
+    }
+    EXPECT_EQ(TakeSent().size(), 4u);  // the read request and three acknowledges, nothing more
+}
+
 TEST_F(DeviceTransferTest, NonNumericTimeoutAtTickEndsTheWrite) {
     transfer.StartWrite();
     screen.timeout = "";
     transfer.Tick();
     EXPECT_TRUE(TakeSent().empty());
     EXPECT_EQ(services.status, "Write data failed, please try again...");
-    EXPECT_EQ(transfer.TransferMode, kModeIdle);
+    EXPECT_EQ(transfer.TransferMode, TransferState::Idle);
 }
 
 TEST_F(DeviceTransferTest, ParametersReplyEndsAnyTransfer) {
@@ -441,7 +441,7 @@ TEST_F(DeviceTransferTest, ParametersReplyEndsAnyTransfer) {
     transfer.Tick();
     TakeSent();
     Receive(ParametersReply(3, 238, 0x02));
-    EXPECT_EQ(transfer.TransferMode, kModeIdle);
+    EXPECT_EQ(transfer.TransferMode, TransferState::Idle);
     EXPECT_EQ(screen.timeout, "238");
     EXPECT_TRUE(screen.flag);
     EXPECT_EQ(services.status, "Write data:5");
@@ -449,7 +449,7 @@ TEST_F(DeviceTransferTest, ParametersReplyEndsAnyTransfer) {
 
     transfer.StartSetPassword();
     Receive(ParametersReply(0, 5, 0x00));
-    EXPECT_EQ(transfer.TransferMode, kModeIdle);
+    EXPECT_EQ(transfer.TransferMode, TransferState::Idle);
     EXPECT_FALSE(screen.flag);
     transfer.Tick();
     EXPECT_EQ(TakeSent(), std::vector<Bytes>{kAcknowledge});
@@ -515,7 +515,7 @@ TEST_F(DeviceTransferTest, WriteStartChecksTheTimeoutFirst) {
     screen.timeout = "59999";
     transfer.StartWrite();
     EXPECT_TRUE(services.messages.empty());
-    EXPECT_EQ(transfer.TransferMode, kModeWriteParameters);
+    EXPECT_EQ(transfer.TransferMode, TransferState::WriteParameters);
 
     transfer.Reset();
     port.opens = 0;
@@ -527,7 +527,7 @@ TEST_F(DeviceTransferTest, WriteStartChecksTheTimeoutFirst) {
         transfer.StartWrite();
         EXPECT_EQ(services.messages, std::vector<std::string>{message});
         EXPECT_EQ(port.opens, 0);
-        EXPECT_EQ(transfer.TransferMode, kModeIdle);
+        EXPECT_EQ(transfer.TransferMode, TransferState::Idle);
     }
 }
 
@@ -540,7 +540,7 @@ TEST_F(DeviceTransferTest, FailedOpenShowsCanNotOpenAndRetriesNextTime) {
     EXPECT_FALSE(transfer.PortReady);
     EXPECT_FALSE(services.timerEnabled);
     EXPECT_EQ(screen.phones[1], "keep");
-    EXPECT_EQ(transfer.TransferMode, kModeIdle);
+    EXPECT_EQ(transfer.TransferMode, TransferState::Idle);
 
     transfer.StartGetPassword();
     transfer.StartSetPassword();
@@ -564,7 +564,7 @@ TEST_F(DeviceTransferTest, StartReplacesARunningTransfer) {
     transfer.StartWrite();
     transfer.Tick();
     transfer.StartRead();
-    EXPECT_EQ(transfer.TransferMode, kModeRead);
+    EXPECT_EQ(transfer.TransferMode, TransferState::Read);
     EXPECT_EQ(screen.phones[1], "");
     transfer.Tick();
     EXPECT_EQ(TakeSent().back(), kReadRequest);

@@ -29,7 +29,7 @@ TEST_F(MainWindowTest, StartUpState) {
     EXPECT_FALSE(f.Timer1.Enabled());
     EXPECT_EQ(f.Timer1.Interval(), 500);
     EXPECT_FALSE(f.Transfer.PortReady);
-    EXPECT_EQ(f.Transfer.TransferMode, 0);
+    EXPECT_EQ(f.Transfer.TransferMode, TransferState::Idle);
     EXPECT_FALSE(f.windowFlags() & Qt::WindowMaximizeButtonHint);
     EXPECT_TRUE(f.windowFlags() & Qt::WindowMinimizeButtonHint);
     EXPECT_EQ(f.Comm1.CommName(), "COM1");

@@ -14,17 +14,7 @@ namespace {
 
 using namespace varnix;
 using Bytes = std::vector<std::uint8_t>;
-
-// Operations of the transfer fuzz target.
-enum : std::uint8_t {
-    kRead = 0,
-    kWrite = 1,
-    kGet = 2,
-    kSet = 3,
-    kTick = 4,
-    kBurst = 7,
-    kPhone = 9
-};
+using namespace varnix::fuzz;
 
 void Burst(Bytes& seed, const Bytes& frame) {
     seed.push_back(kBurst);
@@ -57,30 +47,37 @@ int main(int argc, char** argv) {
     std::filesystem::create_directories(out / "settings");
     const Bytes accepted = BuildStatusReply(Command::Accepted);
 
-    Bytes read{kRead, kTick};
+    Bytes read{kStartRead, kTick};
     Burst(read, BuildParametersReply(7, 1000, true));
     Burst(read, BuildPhoneRecordsReply(Records(1, 5)));
     Burst(read, BuildPhoneRecordsReply(Records(6, 2)));
     Burst(read, BuildStatusReply(Command::TransferEnd));
     Save(out / "transfer" / "read", read);
 
-    Bytes write{kPhone, 0, 0, 3, '1', '2', '3', kPhone, 249, 1, 2, '+', '9', kWrite, kTick};
+    Bytes write{kSetPhone, 0, 0, 3,   '1', '2',         '3',  kSetPhone,
+                249,       1, 2, '+', '9', kStartWrite, kTick};
     Burst(write, accepted);
     write.insert(write.end(), {kTick, kTick});
     Burst(write, accepted);
     write.insert(write.end(), {kTick, kTick});
     Save(out / "transfer" / "write", write);
 
-    Bytes passwords{kGet, kTick};
+    Bytes passwords{kStartGet, kTick};
     Burst(passwords, BuildPasswordReply("4321"));
-    passwords.insert(passwords.end(), {kSet, kTick});
+    passwords.insert(passwords.end(), {kStartSet, kTick});
     Burst(passwords, BuildStatusReply(Command::Status21));
     passwords.insert(passwords.end(), {kTick, kTick, kTick, kTick});
     Save(out / "transfer" / "passwords", passwords);
 
+    // An acceptance of the password frame that comes after the write has started.
+    Bytes stale{kStartSet, kTick, kStartWrite};
+    Burst(stale, accepted);
+    stale.insert(stale.end(), {kTick, kTick});
+    Save(out / "transfer" / "stale", stale);
+
     Save(out / "transfer" / "silent",
-         {kRead, kTick, kTick, kTick, kTick, kWrite, kTick, kTick, kTick});
-    Bytes wide{kRead, kTick};
+         {kStartRead, kTick, kTick, kTick, kTick, kStartWrite, kTick, kTick, kTick});
+    Bytes wide{kStartRead, kTick};
     Burst(wide, BuildParametersReply(501, 65535, false));
     Burst(wide, BuildPhoneRecordsReply(Records(490, 15)));
     Save(out / "transfer" / "wide", wide);
