@@ -121,8 +121,10 @@ class TComm : public QObject, private CommNotifier {
     }
     void StopReader();
     void StopWriter();
-    // Undoes a partial open: closes what exists and raises `message`.
-    [[noreturn]] void FailOpen(const char* message);
+    // Runs one step of OpenPort; when it fails or throws, closes what the open has made
+    // so far and raises `failure`.
+    template <typename Step>
+    void OpenStep(const char* failure, Step step);
 
     // Called from any thread; the message is handled on the main thread.
     void Post(CommMessage message) override;

@@ -4,7 +4,6 @@
 #include <sys/ioctl.h>
 
 #include <cerrno>
-#include <chrono>
 #include <csignal>
 #include <mutex>
 
@@ -29,37 +28,28 @@ void InstallInterruptHandler() {
 
 }  // namespace
 
-void ModemThread::Start() {
+ModemThread::ModemThread(const ThreadLinks& links, CommEventWatch& events)
+    : CommThread(links), events_(events) {
     InstallInterruptHandler();
-    thread_ = std::thread([this] { Run(); });
 }
 
-void ModemThread::Stop() {
-    if (!thread_.joinable()) {
-        return;
-    }
-    // The signal may arrive just before the thread enters the wait; repeat until it ends.
-    while (!ended_.load()) {
-        pthread_kill(thread_.native_handle(), InterruptSignal());
-        for (int i = 0; i < 20 && !ended_.load(); ++i) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        }
-    }
-    thread_.join();
+bool ModemThread::Interrupt() {
+    pthread_kill(NativeHandle(), InterruptSignal());
+    return true;
 }
 
 void ModemThread::Run() {
     // Without the driver's counters a change cannot be told apart from a hang-up.
-    while (events_.Supported() && !StopRequested(os_, FStopEvent)) {
+    while (events_.Supported() && !StopRequested()) {
         const int result =
             os_.Ioctl(FPortHandle, TIOCMIWAIT, reinterpret_cast<void*>(TIOCM_CD | TIOCM_RNG));
         if (result != 0) {
-            const int error = errno;
-            if (error == EINTR) {
+            const OsFailure failure = ClassifyFailure(errno);
+            if (failure == OsFailure::Retry) {
                 continue;
             }
-            if (error != ENOTTY && error != EINVAL && error != EBADF) {
-                FNotifyWnd.Post({CommMessage::Kind::Hangup, 0, {}});
+            if (failure == OsFailure::LineGone) {
+                PostHangupRequest();
             }
             break;
         }
@@ -71,7 +61,6 @@ void ModemThread::Run() {
             break;
         }
     }
-    ended_.store(true);
 }
 
 }  // namespace varnix

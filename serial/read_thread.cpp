@@ -24,10 +24,6 @@ timespec ToTimespec(Clock::duration duration) {
 
 }  // namespace
 
-void TReadThread::PostHangupRequest() {
-    FNotifyWnd.Post({CommMessage::Kind::Hangup, 0, {}});
-}
-
 void TReadThread::Run() {
     unsigned char buffer[kReadChunkSize];
     for (;;) {
@@ -48,6 +44,7 @@ void TReadThread::Run() {
             break;
         }
     }
+    // Leftover input is of no use to anyone; a failed flush leaves nothing to undo.
     os_.TcFlush(FPortHandle, TCIFLUSH);
 }
 
@@ -89,7 +86,7 @@ TReadThread::ReadEnd TReadThread::ReadChunk(unsigned char* buffer, std::size_t& 
         }
         const int ready = os_.Poll(fds, 2, deadline ? &wait : nullptr);
         if (ready < 0) {
-            if (errno == EINTR) {
+            if (ClassifyFailure(errno) == OsFailure::Retry) {
                 continue;
             }
             return ReadEnd::Gone;
@@ -109,16 +106,20 @@ TReadThread::ReadEnd TReadThread::ReadChunk(unsigned char* buffer, std::size_t& 
         }
         const ssize_t got = os_.Read(FPortHandle, buffer + count, kReadChunkSize - count);
         if (got == 0) {
-            return ReadEnd::Gone;  // readable, yet end of file
+            // Readable, yet nothing: the line is gone, unless closing flushed the input
+            // between the wait and the read.
+            return StopRequested() ? ReadEnd::Stop : ReadEnd::Gone;
         }
         if (got < 0) {
-            if (errno == EAGAIN || errno == EINTR) {
-                continue;
+            switch (ClassifyFailure(errno)) {
+                case OsFailure::Retry:
+                    continue;
+                case OsFailure::PortClosed:
+                    return ReadEnd::Stop;
+                case OsFailure::NotSupported:
+                case OsFailure::LineGone:
+                    return ReadEnd::Gone;
             }
-            if (errno == EBADF) {
-                return ReadEnd::Stop;
-            }
-            return ReadEnd::Gone;
         }
         count += static_cast<std::size_t>(got);
         lastByte = Clock::now();

@@ -15,26 +15,15 @@ inline constexpr std::size_t kReadChunkSize = 2048;
 
 class TReadThread : public CommThread {
   public:
-    TReadThread(SerialOs& os, int portHandle, int stopEvent, CommNotifier& notify,
-                const SharedTimeouts& timeouts, CommEventWatch& events)
-        : FPortHandle(portHandle),
-          FStopEvent(stopEvent),
-          FNotifyWnd(notify),
-          os_(os),
-          timeouts_(timeouts),
-          events_(events) {}
+    TReadThread(const ThreadLinks& links, const SharedTimeouts& timeouts, CommEventWatch& events)
+        : CommThread(links), timeouts_(timeouts), events_(events) {}
 
   private:
     enum class ReadEnd { Chunk, Stop, Gone };
 
     void Run() override;
     ReadEnd ReadChunk(unsigned char* buffer, std::size_t& count);
-    void PostHangupRequest();
 
-    const int FPortHandle;
-    const int FStopEvent;
-    CommNotifier& FNotifyWnd;
-    SerialOs& os_;
     const SharedTimeouts& timeouts_;
     CommEventWatch& events_;
 };

@@ -6,6 +6,9 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstdint>
+
 namespace varnix {
 
 int SerialOs::Open(const char* path, int flags) {
@@ -43,6 +46,26 @@ int SerialOs::Poll(pollfd* fds, nfds_t count, const timespec* timeout) {
 }
 int SerialOs::EventFd() {
     return ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+}
+
+OsFailure ClassifyFailure(int error) {
+    switch (error) {
+        case EINTR:
+        case EAGAIN:
+            return OsFailure::Retry;
+        case EBADF:
+            return OsFailure::PortClosed;
+        case ENOTTY:
+        case EINVAL:
+            return OsFailure::NotSupported;
+        default:
+            return OsFailure::LineGone;
+    }
+}
+
+void SignalEvent(SerialOs& os, int fd) {
+    const std::uint64_t one = 1;
+    os.Write(fd, &one, sizeof one);
 }
 
 SerialOs& SerialOs::Real() {

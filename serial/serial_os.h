@@ -32,4 +32,17 @@ class SerialOs {
     static SerialOs& Real();
 };
 
+// What a failed call's errno means to a worker thread.
+enum class OsFailure {
+    Retry,         // interrupted, or nothing to do yet
+    PortClosed,    // the descriptor was closed under the thread: end quietly
+    NotSupported,  // the driver does not offer the request
+    LineGone,      // anything else: the line is unusable
+};
+OsFailure ClassifyFailure(int error);
+
+// Makes an eventfd readable. The write can fail only when the counter is about to
+// overflow, and then the descriptor is readable already, so its result is not needed.
+void SignalEvent(SerialOs& os, int fd);
+
 }  // namespace varnix

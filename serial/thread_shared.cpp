@@ -1,16 +1,20 @@
 #include "thread_shared.h"
 
+#include <chrono>
 #include <cstdint>
 
 namespace varnix {
 
-void WriteQueue::Push(std::vector<std::uint8_t> block) {
+bool WriteQueue::Push(std::vector<std::uint8_t> block) {
     {
         std::lock_guard lock(mutex_);
+        if (closed_) {
+            return false;
+        }
         blocks_.push_back(std::move(block));
     }
-    const std::uint64_t one = 1;
-    os_.Write(wakeFd_, &one, sizeof one);
+    SignalEvent(os_, wakeFd_);
+    return true;
 }
 
 std::optional<std::vector<std::uint8_t>> WriteQueue::TryPop() {
@@ -25,14 +29,41 @@ std::optional<std::vector<std::uint8_t>> WriteQueue::TryPop() {
 
 void WriteQueue::ClearWake() {
     std::uint64_t count = 0;
+    // Nothing to read only means nobody signalled since the last drain.
     os_.Read(wakeFd_, &count, sizeof count);
 }
 
-bool StopRequested(SerialOs& os, int stopFd) {
-    pollfd stop{stopFd, POLLIN, 0};
+void WriteQueue::Close() {
+    std::lock_guard lock(mutex_);
+    closed_ = true;
+    blocks_.clear();
+}
+
+void CommThread::Start() {
+    thread_ = std::thread([this] {
+        Run();
+        ended_.store(true);
+    });
+}
+
+void CommThread::Join() {
+    if (!thread_.joinable()) {
+        return;
+    }
+    // A wake-up may arrive just before the body enters its wait; repeat until it ends.
+    while (!ended_.load() && Interrupt()) {
+        for (int i = 0; i < 20 && !ended_.load(); ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+    }
+    thread_.join();
+}
+
+bool CommThread::StopRequested() const {
+    pollfd stop{FStopEvent, POLLIN, 0};
     const timespec now{0, 0};
-    const int ready = os.Poll(&stop, 1, &now);
-    return ready != 0;
+    // A failed poll counts as a stop: the thread cannot tell that it should go on.
+    return os_.Poll(&stop, 1, &now) != 0;
 }
 
 }  // namespace varnix

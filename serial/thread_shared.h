@@ -2,6 +2,7 @@
 // descriptor: where reports go, the read time-outs and the queue of blocks to write.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <deque>
 #include <mutex>
@@ -39,42 +40,67 @@ class SharedTimeouts {
 };
 
 // Blocks queued by SendData for the writer. A readable wake descriptor means "look
-// again"; the writer drains it before it empties the queue.
+// again"; the writer drains it before it empties the queue. Once the writer has ended
+// the queue is closed and refuses further blocks.
 class WriteQueue {
   public:
     WriteQueue(SerialOs& os, int wakeFd) : os_(os), wakeFd_(wakeFd) {}
     int WakeFd() const { return wakeFd_; }
-    void Push(std::vector<std::uint8_t> block);
+    // False when the queue is closed: the block would never be written.
+    bool Push(std::vector<std::uint8_t> block);
     std::optional<std::vector<std::uint8_t>> TryPop();
     void ClearWake();
+    // Called by the writer as it ends; drops the blocks it will not write.
+    void Close();
 
   private:
     SerialOs& os_;
     int wakeFd_;
     std::mutex mutex_;
+    bool closed_ = false;
     std::deque<std::vector<std::uint8_t>> blocks_;
 };
 
+// What every worker thread is given: the calls to make, the port, the stop descriptor
+// and where its reports go.
+struct ThreadLinks {
+    SerialOs& os;
+    int portHandle;
+    int stopEvent;
+    CommNotifier& notify;
+};
+
 // A worker thread of the component: Start runs the body on a new thread (throwing
-// std::system_error when it cannot be created), Join waits for it to end.
+// std::system_error when it cannot be created); Join, once the stop descriptor is
+// signalled, waits for the body to end.
 class CommThread {
   public:
+    explicit CommThread(const ThreadLinks& links)
+        : FPortHandle(links.portHandle),
+          FStopEvent(links.stopEvent),
+          FNotifyWnd(links.notify),
+          os_(links.os) {}
     virtual ~CommThread() = default;
-    void Start() {
-        thread_ = std::thread([this] { Run(); });
-    }
-    void Join() {
-        if (thread_.joinable()) {
-            thread_.join();
-        }
-    }
+    void Start();
+    void Join();
 
   protected:
     virtual void Run() = 0;
+    // Wakes a body blocked in a call that cannot watch the stop descriptor; Join repeats
+    // it until the body has ended. False when the body needs no waking.
+    virtual bool Interrupt() { return false; }
+    bool StopRequested() const;
+    std::thread::native_handle_type NativeHandle() { return thread_.native_handle(); }
+    void PostHangupRequest() { FNotifyWnd.Post({CommMessage::Kind::Hangup, 0, {}}); }
+
+    const int FPortHandle;
+    const int FStopEvent;
+    CommNotifier& FNotifyWnd;
+    SerialOs& os_;
+
+  private:
+    std::atomic<bool> ended_{false};
     std::thread thread_;
 };
-
-// True once the stop descriptor has been signalled (or cannot be asked).
-bool StopRequested(SerialOs& os, int stopFd);
 
 }  // namespace varnix

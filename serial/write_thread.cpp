@@ -4,10 +4,6 @@
 
 namespace varnix {
 
-void TWriteThread::PostHangupRequest() {
-    FNotifyWnd.Post({CommMessage::Kind::Hangup, 0, {}});
-}
-
 void TWriteThread::Run() {
     bool announceEmpty = true;
     for (;;) {
@@ -23,11 +19,13 @@ void TWriteThread::Run() {
             queue_.ClearWake();
             continue;
         }
-        if (StopRequested(os_, FStopEvent) || !WriteBlock(*block)) {
+        if (StopRequested() || !WriteBlock(*block)) {
             break;
         }
         announceEmpty = true;
     }
+    queue_.Close();
+    // Output still in the driver is abandoned; a failed flush leaves nothing to undo.
     os_.TcFlush(FPortHandle, TCOFLUSH);
 }
 
@@ -36,7 +34,7 @@ bool TWriteThread::WaitFor(int fd, short events) {
         pollfd fds[2] = {{FStopEvent, POLLIN, 0}, {fd, events, 0}};
         const int ready = os_.Poll(fds, 2, nullptr);
         if (ready < 0) {
-            if (errno == EINTR) {
+            if (ClassifyFailure(errno) == OsFailure::Retry) {
                 continue;
             }
             PostHangupRequest();
@@ -67,15 +65,17 @@ bool TWriteThread::WriteBlock(const std::vector<std::uint8_t>& block) {
             offset += static_cast<std::size_t>(written);
             continue;
         }
-        if (written < 0 && errno == EINTR) {
-            continue;
-        }
-        if (written < 0 && errno == EBADF) {
-            return false;
-        }
-        if (written < 0 && errno != EAGAIN) {
-            PostHangupRequest();
-            return false;
+        if (written < 0) {
+            switch (ClassifyFailure(errno)) {
+                case OsFailure::Retry:
+                    break;  // wait until the driver takes more
+                case OsFailure::PortClosed:
+                    return false;
+                case OsFailure::NotSupported:
+                case OsFailure::LineGone:
+                    PostHangupRequest();
+                    return false;
+            }
         }
         if (!WaitFor(FPortHandle, POLLOUT)) {
             return false;

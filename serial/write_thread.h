@@ -13,25 +13,14 @@ namespace varnix {
 
 class TWriteThread : public CommThread {
   public:
-    TWriteThread(SerialOs& os, int portHandle, int stopEvent, CommNotifier& notify,
-                 WriteQueue& queue)
-        : FPortHandle(portHandle),
-          FStopEvent(stopEvent),
-          FNotifyWnd(notify),
-          os_(os),
-          queue_(queue) {}
+    TWriteThread(const ThreadLinks& links, WriteQueue& queue) : CommThread(links), queue_(queue) {}
 
   private:
     void Run() override;
     bool WriteBlock(const std::vector<std::uint8_t>& block);
     // Waits until the stop descriptor or `fd` has `events`; false on stop or failure.
     bool WaitFor(int fd, short events);
-    void PostHangupRequest();
 
-    const int FPortHandle;
-    const int FStopEvent;
-    CommNotifier& FNotifyWnd;
-    SerialOs& os_;
     WriteQueue& queue_;
 };
 

@@ -220,6 +220,14 @@ TEST_F(SerialCommTest, ClosingGivesNoHangupAndLateMessagesStillArrive) {
     EXPECT_EQ(std::count(events.log.begin(), events.log.end(), "hangup"), 0);
 }
 
+TEST_F(SerialCommTest, SendDataRefusesOnceTheWriterHasEnded) {
+    comm.OpenPort();
+    pty.CloseMaster();  // the next write fails and ends the writer
+    const Bytes frame{0x42};
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !comm.SendData(frame.data(), 1); }, 5000));
+    comm.ClosePort();
+}
+
 TEST_F(SerialCommTest, IdlePortCostsNoProcessorTime) {
     comm.OpenPort();
     QTest::qWait(100);
@@ -240,6 +248,27 @@ class ScriptedOs : public SerialOs {
         lastSet = *settings;
         return SerialOs::TcSetAttr(fd, when, settings);
     }
+    // With `emptyReadAfterClose`, a read of the port waits until the port's input is
+    // flushed and then finds nothing, as when closing flushes between poll and read.
+    ssize_t Read(int fd, void* buffer, size_t count) override {
+        if (fd == portFd && emptyReadAfterClose) {
+            std::unique_lock lock(mutex);
+            readWaiting = true;
+            released.wait(lock, [&] { return inputFlushed; });
+            return 0;
+        }
+        return SerialOs::Read(fd, buffer, count);
+    }
+    int TcFlush(int fd, int queue) override {
+        if (fd == portFd && queue == TCIFLUSH) {
+            {
+                std::lock_guard lock(mutex);
+                inputFlushed = true;
+            }
+            released.notify_all();
+        }
+        return SerialOs::TcFlush(fd, queue);
+    }
     ssize_t Write(int fd, const void* buffer, size_t count) override {
         if (fd == portFd) {
             std::unique_lock lock(mutex);
@@ -249,6 +278,9 @@ class ScriptedOs : public SerialOs {
     }
     int Ioctl(int fd, unsigned long request, void* argument) override {
         if (request == TIOCGICOUNT) {
+            if (countersOutOfMemory) {
+                throw std::bad_alloc();
+            }
             std::lock_guard lock(mutex);
             *static_cast<serial_icounter_struct*>(argument) = counters;
             return 0;
@@ -293,6 +325,10 @@ class ScriptedOs : public SerialOs {
     int setAttrCalls = 0;
     termios lastSet{};
     bool holdWrites = false;
+    bool emptyReadAfterClose = false;
+    bool readWaiting = false;
+    bool inputFlushed = false;
+    bool countersOutOfMemory = false;
     std::mutex mutex;
     std::condition_variable released;
     serial_icounter_struct counters{};
@@ -377,6 +413,37 @@ TEST_F(ScriptedCommTest, CommEventsDecodeIntoErrorThenModemMessages) {
     os.Change([](serial_icounter_struct&) {});
     ASSERT_TRUE(QTest::qWaitFor([&] { return events.log.back() == "hangup"; }, 5000))
         << ::testing::PrintToString(events.log);
+}
+
+TEST_F(ScriptedCommTest, AReadEmptiedByClosingIsAStopNotAHangup) {
+    os.emptyReadAfterClose = true;
+    comm.OpenPort();
+    pty.Write({0x01});
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            std::lock_guard lock(os.mutex);
+            return os.readWaiting;
+        },
+        5000));
+    comm.ClosePort();
+    QTest::qWait(100);
+    EXPECT_EQ(std::count(events.log.begin(), events.log.end(), "hangup"), 0);
+}
+
+TEST_F(ScriptedCommTest, AFailedOpenLeavesThePortClosedAndReopenable) {
+    os.countersOutOfMemory = true;
+    EXPECT_EQ(ThrownBy(comm), "Unable to create event");
+    EXPECT_FALSE(comm.IsOpen());
+    const Bytes frame{0x42};
+    EXPECT_FALSE(comm.SendData(frame.data(), 1));
+    comm.ClosePort();
+
+    // Nothing of the failed open stays behind, for an unprivileged user neither.
+    TComm again;
+    again.SetCommName(pty.SlavePath());
+    again.OpenPort();
+    EXPECT_TRUE(again.SendData(frame.data(), 1));
+    EXPECT_EQ(pty.Read(1), frame);
 }
 
 TEST(CommEventDecodingTest, MaskToMessages) {
