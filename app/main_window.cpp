@@ -2,11 +2,10 @@
 
 #include <QCloseEvent>
 #include <QFocusEvent>
-#include <QGuiApplication>
-#include <QScreen>
 #include <algorithm>
 #include <stdexcept>
 
+#include "desktop_centre.h"
 #include "window_font.h"
 
 #include "key_filter.h"
@@ -260,10 +259,7 @@ void TForm1::showEvent(QShowEvent* event) {
         return;
     }
     shown_ = true;
-    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-        const QRect area = screen->availableGeometry();
-        move(area.center() - QPoint(frameGeometry().width() / 2, frameGeometry().height() / 2));
-    }
+    CentreOnDesktop(this);
     report_.Guard([this] { FormShow(); });
 }
 

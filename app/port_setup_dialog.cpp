@@ -1,7 +1,9 @@
 #include "port_setup_dialog.h"
 
+#include <QTimer>
 #include <stdexcept>
 
+#include "desktop_centre.h"
 #include "window_font.h"
 
 #include "registry.h"
@@ -80,6 +82,18 @@ void TForm2::FormCreate() {
                                                  (static_cast<std::uint32_t>(data[3]) << 24));
     // No range test: an index outside the list selects nothing.
     ComboBox1->setCurrentIndex(index >= 0 && index < ComboBox1->count() ? index : -1);
+}
+
+void TForm2::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    CentreOnDesktop(this);
+    // A window manager may place the dialog itself once it is mapped, and only then is
+    // the frame known: centre it once more when the showing has settled.
+    QTimer::singleShot(0, this, [this] {
+        if (isVisible()) {
+            CentreOnDesktop(this);
+        }
+    });
 }
 
 void TForm2::BitBtn1Click() {

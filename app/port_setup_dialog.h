@@ -35,6 +35,10 @@ class TForm2 : public QDialog {
     void FormCreate();
     void BitBtn1Click();
 
+  protected:
+    // Centred on the desktop at every showing, not over the main window.
+    void showEvent(QShowEvent* event) override;
+
   private:
     ErrorReport& report_;
     bool& portReady_;

@@ -143,8 +143,7 @@ TEST_F(PortSetupDialogTest, CloseBoxStoresNothingAndKeepsTheSelection) {
     EXPECT_EQ(dialog->ChosenPortName(), "COM5");
 
     // OK ends a modal showing too.
-    QTimer::singleShot(0, dialog.get(),
-                       [&] { QTest::mouseClick(dialog->BitBtn1, Qt::LeftButton); });
+    QTimer::singleShot(0, dialog.get(), [&] { Ok(*dialog); });
     dialog->exec();
     EXPECT_FALSE(portReady);
 }
