@@ -10,6 +10,7 @@
 
 #include "key_filter.h"
 #include "port_setup_dialog.h"
+#include "port_texts.h"
 
 namespace varnix {
 
@@ -309,7 +310,13 @@ std::string TForm1::ChosenPortName() const {
 }
 
 void TForm1::ShowStartFailure(const std::string& text) {
-    boxes_.Show({text, "Message", MessageIcon::Stop, MessageButtons::Ok});
+    MessageRequest request{text, "Message", MessageIcon::Stop, MessageButtons::Ok, {}};
+    // A port that did not open: say which device was tried, why it failed and what helps.
+    const std::string port = ChosenPortName();
+    if (text == "Can not open " + port) {
+        request.detail = OpenFailureDetail(port, DiagnosePort(port), FindSerialDevices());
+    }
+    boxes_.Show(request);
 }
 
 }  // namespace varnix
