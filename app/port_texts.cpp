@@ -12,10 +12,10 @@ std::string DeviceLine(const SerialDevice& device) {
 
 std::string HowToLink(const std::string& name, const std::vector<SerialDevice>& found) {
     if (found.empty()) {
-        return "No serial adapter was found. Plug one in, then right-click " + name +
+        return "No serial device was found. Plug in an adapter, then right-click " + name +
                " in \"Configure Port...\" to link it.";
     }
-    std::string text = "Adapters found:";
+    std::string text = "Serial devices found:";
     for (const SerialDevice& device : found) {
         text += "\n  " + DeviceLine(device);
     }
