@@ -14,8 +14,20 @@ std::optional<char> TypedCharacter(const QKeyEvent& event) {
             return '\b';
         case Qt::Key_Escape:
             return '\x1b';
+        // Editing and moving keys type nothing, whatever text the platform attaches (X
+        // gives Delete the text U+007F); the control handles them as usual.
         case Qt::Key_Tab:
         case Qt::Key_Backtab:
+        case Qt::Key_Delete:
+        case Qt::Key_Insert:
+        case Qt::Key_Left:
+        case Qt::Key_Right:
+        case Qt::Key_Up:
+        case Qt::Key_Down:
+        case Qt::Key_Home:
+        case Qt::Key_End:
+        case Qt::Key_PageUp:
+        case Qt::Key_PageDown:
             return std::nullopt;
         default:
             break;

@@ -1,6 +1,7 @@
 // Key filters see the characters a key press types, as single bytes: Enter 13, Backspace
 // 8, Escape 27, Ctrl+letter its control code (Ctrl+C 3, Ctrl+V 22, Ctrl+X 24), otherwise
-// the key's Latin-1 text. Keys that type nothing (Delete, arrows, Tab) never reach them.
+// the key's Latin-1 text. Editing keys (Delete, arrows, Home, End, the page keys, Tab)
+// never reach them, whatever text the platform gives them.
 // A filter drops the character by throwing the silent abort; the key press then never
 // reaches the control, which is how Ctrl+V is kept from pasting.
 #pragma once

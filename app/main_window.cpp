@@ -2,15 +2,15 @@
 
 #include <QCloseEvent>
 #include <QFocusEvent>
-#include <QGuiApplication>
-#include <QScreen>
 #include <algorithm>
 #include <stdexcept>
 
+#include "desktop_centre.h"
 #include "window_font.h"
 
 #include "key_filter.h"
 #include "port_setup_dialog.h"
+#include "port_texts.h"
 
 namespace varnix {
 
@@ -259,10 +259,7 @@ void TForm1::showEvent(QShowEvent* event) {
         return;
     }
     shown_ = true;
-    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-        const QRect area = screen->availableGeometry();
-        move(area.center() - QPoint(frameGeometry().width() / 2, frameGeometry().height() / 2));
-    }
+    CentreOnDesktop(this);
     report_.Guard([this] { FormShow(); });
 }
 
@@ -312,7 +309,13 @@ std::string TForm1::ChosenPortName() const {
 }
 
 void TForm1::ShowStartFailure(const std::string& text) {
-    boxes_.Show({text, "Message", MessageIcon::Stop, MessageButtons::Ok});
+    MessageRequest request{text, "Message", MessageIcon::Stop, MessageButtons::Ok, {}};
+    // A port that did not open: say which device was tried, why it failed and what helps.
+    const std::string port = ChosenPortName();
+    if (text == "Can not open " + port) {
+        request.detail = OpenFailureDetail(port, DiagnosePort(port), FindSerialDevices());
+    }
+    boxes_.Show(request);
 }
 
 }  // namespace varnix

@@ -19,6 +19,7 @@ MessageResult MessageBoxes::Show(const MessageRequest& request) {
     QPointer<QMessageBox> box =
         new QMessageBox(icon, QString::fromLatin1(request.title), QString::fromLatin1(request.text),
                         yesNo ? (QMessageBox::Yes | QMessageBox::No) : QMessageBox::Ok, owner_);
+    box->setInformativeText(QString::fromStdString(request.detail));
     box->setDefaultButton(yesNo ? QMessageBox::Yes : QMessageBox::Ok);
     if (yesNo) {
         box->setEscapeButton(QMessageBox::No);

@@ -17,6 +17,7 @@ struct MessageRequest {
     std::string title;
     MessageIcon icon = MessageIcon::None;
     MessageButtons buttons = MessageButtons::Ok;
+    std::string detail = {};  // informative text under the message; UTF-8
 };
 
 class MessageBoxes {

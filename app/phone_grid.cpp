@@ -48,6 +48,9 @@ PhoneGrid::PhoneGrid(QWidget* parent) : QTableWidget(kRows - 1, 1, parent) {
     editor_ = new QLineEdit(viewport());
     editor_->setObjectName("StringGrid1Editor");
     editor_->setFrame(false);
+    // The editor is part of the table's focus stop: the table hands it the focus, and
+    // Tab never stops on it separately.
+    editor_->setFocusPolicy(Qt::ClickFocus);
     editor_->installEventFilter(this);
     connect(editor_, &QLineEdit::textEdited, this, [this](const QString& text) {
         if (onEditText) {

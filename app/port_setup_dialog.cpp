@@ -1,10 +1,15 @@
 #include "port_setup_dialog.h"
 
+#include <QAbstractItemView>
+#include <QTimer>
 #include <stdexcept>
 
+#include "desktop_centre.h"
 #include "window_font.h"
 
+#include "port_texts.h"
 #include "registry.h"
+#include "serial_devices.h"
 
 namespace varnix {
 
@@ -48,6 +53,21 @@ TForm2::TForm2(QWidget* parent, ErrorReport& report, bool& portReady)
     BitBtn1->setAutoDefault(false);
     BitBtn1->setDefault(false);
     setTabOrder(ComboBox1, BitBtn1);
+    // The context menu links a name: the closed list's current one, or the one clicked
+    // in the open list.
+    ComboBox1->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(ComboBox1, &QWidget::customContextMenuRequested, this, [this](QPoint at) {
+        ShowLinkMenu(ComboBox1->currentIndex(), ComboBox1->mapToGlobal(at));
+    });
+    connect(ComboBox1, &QComboBox::currentIndexChanged, this, [this] {
+        ComboBox1->setToolTip(ComboBox1->currentData(Qt::ToolTipRole).toString());
+        ComboBox1->setAccessibleDescription(ComboBox1->toolTip());
+    });
+    QAbstractItemView* list = ComboBox1->view();
+    list->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(list, &QWidget::customContextMenuRequested, this, [this, list](QPoint at) {
+        ShowLinkMenu(list->indexAt(at).row(), list->viewport()->mapToGlobal(at));
+    });
     connect(BitBtn1, &QPushButton::clicked, this,
             [this] { report_.Guard([this] { BitBtn1Click(); }); });
 
@@ -80,6 +100,73 @@ void TForm2::FormCreate() {
                                                  (static_cast<std::uint32_t>(data[3]) << 24));
     // A stored index outside the list is no error: it selects nothing.
     ComboBox1->setCurrentIndex(index >= 0 && index < ComboBox1->count() ? index : -1);
+}
+
+void TForm2::DescribePorts() {
+    const auto found = FindSerialDevices(deviceRoot_);
+    for (int i = 0; i < ComboBox1->count(); ++i) {
+        const std::string name = ComboBox1->itemText(i).toStdString();
+        const QString text =
+            QString::fromStdString(PortTooltip(name, RoutePort(name, found, deviceRoot_)));
+        ComboBox1->setItemData(i, text, Qt::ToolTipRole);
+        ComboBox1->setItemData(i, text, Qt::AccessibleDescriptionRole);
+    }
+    emit ComboBox1->currentIndexChanged(ComboBox1->currentIndex());
+}
+
+QMenu* TForm2::LinkMenu(int index) {
+    auto* menu = new QMenu(this);
+    if (index < 0 || index >= ComboBox1->count()) {
+        return menu;
+    }
+    const std::string name = ComboBox1->itemText(index).toStdString();
+    const auto found = FindSerialDevices(deviceRoot_);
+    const PortRoute route = RoutePort(name, found, deviceRoot_);
+    auto link = [this, name](const std::string& target) {
+        report_.Guard([&] {
+            std::string error;
+            if (!LinkPort(name, target, error)) {
+                throw std::runtime_error("Can not link " + name + ": " + error);
+            }
+            DescribePorts();
+        });
+    };
+    menu->addSection(QString("Link %1 to").arg(QString::fromStdString(name)));
+    for (const SerialDevice& device : found) {
+        QString label = QString::fromStdString(device.path);
+        if (!device.product.empty()) {
+            label += QString(" (%1)").arg(QString::fromStdString(device.product));
+        }
+        QAction* action = menu->addAction(label, this, [link, device] { link(device.path); });
+        action->setCheckable(true);
+        action->setChecked(route.linked && route.path == device.path);
+    }
+    if (found.empty()) {
+        menu->addAction("No serial device found")->setEnabled(false);
+    }
+    menu->addSeparator();
+    QAction* unlink = menu->addAction("No link", this, [link] { link(std::string()); });
+    unlink->setEnabled(route.linked);
+    return menu;
+}
+
+void TForm2::ShowLinkMenu(int index, QPoint globalPos) {
+    QMenu* menu = LinkMenu(index);
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    menu->popup(globalPos);
+}
+
+void TForm2::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    DescribePorts();
+    CentreOnDesktop(this);
+    // A window manager may place the dialog itself once it is mapped, and only then is
+    // the frame known: centre it once more when the showing has settled.
+    QTimer::singleShot(0, this, [this] {
+        if (isVisible()) {
+            CentreOnDesktop(this);
+        }
+    });
 }
 
 void TForm2::BitBtn1Click() {

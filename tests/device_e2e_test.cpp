@@ -99,6 +99,13 @@ TEST_F(DeviceEndToEndTest, MissingPortShowsCanNotOpen) {
     std::filesystem::create_symlink("/dev/varnix-no-such-port", PortLinkFolder() + "/COM1");
     Click(form1->BitBtn3);
     ASSERT_EQ(Texts(), std::vector<std::string>{"Can not open COM1"});
+    // Under it: the device tried, the system's reason, and what to do.
+    EXPECT_EQ(messages[0].detail.rfind("Device: /dev/varnix-no-such-port (linked as COM1)\n"
+                                       "Reason: No such file or directory\n\n"
+                                       "The device is not there. ",
+                                       0),
+              0u)
+        << messages[0].detail;
     EXPECT_EQ(messages[0].title, "Message");
     EXPECT_EQ(messages[0].icon, MessageIcon::Stop);
     EXPECT_FALSE(form1->Transfer.PortReady);

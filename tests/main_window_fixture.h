@@ -27,6 +27,8 @@ class MainWindowFixture : public ::testing::Test {
         form1->show();
         EXPECT_TRUE(QTest::qWaitForWindowExposed(form1.get()));
         form1->activateWindow();
+        // On a real X server the keyboard focus arrives a moment later.
+        EXPECT_TRUE(QTest::qWaitForWindowActive(form1.get()));
     }
     ~MainWindowFixture() override {
         form2.reset();
@@ -37,6 +39,17 @@ class MainWindowFixture : public ::testing::Test {
         answers.erase(answers.begin());
         return answer;
     }
+    // The window's button with this caption.
+    QPushButton* Button(const QString& caption) const {
+        for (QPushButton* button : form1->findChildren<QPushButton*>()) {
+            if (button->text() == caption) {
+                return button;
+            }
+        }
+        ADD_FAILURE() << "no button " << caption.toStdString();
+        return nullptr;
+    }
+    void Click(const QString& caption) { QTest::mouseClick(Button(caption), Qt::LeftButton); }
     std::string Cell(int row) const { return form1->StringGrid1->Cell(1, row).toStdString(); }
     bool WaitForStatus(const std::string& text, int ms) {
         return QTest::qWaitFor([&] { return form1->StatusText() == text; }, ms);

@@ -47,8 +47,8 @@ TEST_F(MainWindowTest, StartUpState) {
 
     // Focus order: Edit1, phones, the six buttons, password, SET, GET.
     EXPECT_EQ(f.Edit1->nextInFocusChain(), f.StringGrid1);
-    EXPECT_EQ(f.BitBtn6->nextInFocusChain(), f.Edit2);
-    EXPECT_EQ(f.Edit2->nextInFocusChain(), f.BitBtn7);
+    EXPECT_EQ(Button("Configure Port...")->nextInFocusChain(), f.Edit2);
+    EXPECT_EQ(f.Edit2->nextInFocusChain(), Button("SET"));
 }
 
 TEST_F(MainWindowTest, AssistiveTechnologyFindsEveryControlByItsText) {
@@ -188,7 +188,7 @@ TEST_F(MainWindowTest, CrearAllClearsTheConfigurationOnly) {
     form1->CheckBox1->setChecked(true);
     form1->Edit2->setText("12");
     form1->Label3->setText("/tmp/a.mdb");
-    QTest::mouseClick(form1->BitBtn5, Qt::LeftButton);
+    Click("Crear All");
     EXPECT_EQ(Cell(1), "");
     EXPECT_EQ(Cell(500), "");
     EXPECT_EQ(form1->StringGrid1->Cell(0, 500), "500");
@@ -203,9 +203,10 @@ TEST_F(MainWindowTest, WriteStartRefusesBadTimeoutsWithAMessage) {
     form1->Edit1->setFocus();
     form1->Edit1->setText("");
     // Pressing the button takes the focus first, so the range rule speaks first.
-    QTest::mousePress(form1->BitBtn4, Qt::LeftButton);
+    QPushButton* writeToDevice = Button("Write To Device");
+    QTest::mousePress(writeToDevice, Qt::LeftButton);
     QApplication::processEvents();
-    QTest::mouseRelease(form1->BitBtn4, Qt::LeftButton);
+    QTest::mouseRelease(writeToDevice, Qt::LeftButton);
     QApplication::processEvents();
     EXPECT_EQ(Texts(), (std::vector<std::string>{"'' is not a valid integer value.",
                                                  "Please enter the digital."}));
@@ -215,7 +216,7 @@ TEST_F(MainWindowTest, WriteStartRefusesBadTimeoutsWithAMessage) {
 
     messages.clear();
     form1->Edit1->setText("70000");  // typed by hand it would have become 1000 already
-    form1->BitBtn4->click();
+    writeToDevice->click();
     EXPECT_EQ(Texts(), std::vector<std::string>{"Relay TimeOut more than 59 seconds."});
 }
 

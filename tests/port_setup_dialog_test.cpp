@@ -8,7 +8,11 @@
 #include <QTimer>
 #include <filesystem>
 
+#include <QAction>
+#include <fstream>
+
 #include "config_sandbox.h"
+#include "port_names.h"
 #include "registry.h"
 
 namespace varnix {
@@ -143,10 +147,53 @@ TEST_F(PortSetupDialogTest, CloseBoxStoresNothingAndKeepsTheSelection) {
     EXPECT_EQ(dialog->ChosenPortName(), "COM5");
 
     // OK ends a modal showing too.
-    QTimer::singleShot(0, dialog.get(),
-                       [&] { QTest::mouseClick(dialog->BitBtn1, Qt::LeftButton); });
+    QTimer::singleShot(0, dialog.get(), [&] { Ok(*dialog); });
     dialog->exec();
     EXPECT_FALSE(portReady);
+}
+
+TEST_F(PortSetupDialogTest, EachNameTellsItsDeviceAndItsMenuLinksAnAdapter) {
+    // A machine with one USB adapter, known by its by-id name, and no UARTs.
+    namespace fs = std::filesystem;
+    const fs::path machine = sandbox.Root() / "machine";
+    const fs::path usb = machine / "sys/devices/usb1/1-2";
+    fs::create_directories(usb / "1-2:1.0/ttyUSB0");
+    fs::create_directories(machine / "sys/class/tty/ttyUSB0");
+    fs::create_directories(machine / "dev/serial/by-id");
+    std::ofstream(usb / "product") << "CP2102 USB to UART Bridge Controller\n";
+    std::ofstream(machine / "dev/ttyUSB0");
+    fs::create_symlink("../../../devices/usb1/1-2/1-2:1.0/ttyUSB0",
+                       machine / "sys/class/tty/ttyUSB0/device");
+    fs::create_symlink("../../ttyUSB0", machine / "dev/serial/by-id/usb-Silicon_Labs_CP2102-if00");
+
+    auto dialog = Create();
+    dialog->SetDeviceRoot(machine.string());
+    dialog->show();
+    QComboBox* names = dialog->ComboBox1;
+    for (int i = 0; i < names->count(); ++i) {
+        const QString text = names->itemData(i, Qt::ToolTipRole).toString();
+        EXPECT_EQ(text, QString("COM%1 opens /dev/ttyS%2\nno device").arg(i + 1).arg(i));
+        EXPECT_EQ(names->itemData(i, Qt::AccessibleDescriptionRole).toString(), text);
+    }
+
+    std::unique_ptr<QMenu> menu(dialog->LinkMenu(2));
+    const QList<QAction*> actions = menu->actions();
+    const auto adapter = std::find_if(actions.begin(), actions.end(), [](QAction* action) {
+        return action->text().startsWith("/dev/serial/by-id/");
+    });
+    ASSERT_NE(adapter, actions.end());
+    EXPECT_EQ((*adapter)->text(),
+              "/dev/serial/by-id/usb-Silicon_Labs_CP2102-if00 (CP2102 USB to UART Bridge "
+              "Controller)");
+    (*adapter)->trigger();
+    EXPECT_EQ(fs::read_symlink(PortLinkFolder() + "/COM3"),
+              "/dev/serial/by-id/usb-Silicon_Labs_CP2102-if00");
+    names->setCurrentIndex(2);
+    EXPECT_EQ(names->toolTip(),
+              "COM3 opens /dev/serial/by-id/usb-Silicon_Labs_CP2102-if00 "
+              "(linked)\nCP2102 USB to UART Bridge Controller");
+    EXPECT_EQ(names->accessibleDescription(), names->toolTip());
+    EXPECT_TRUE(reports.empty());
 }
 
 }  // namespace
