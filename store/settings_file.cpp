@@ -2,6 +2,8 @@
 
 #include <charconv>
 
+#include "jet_settings.h"
+
 namespace varnix {
 
 namespace {
@@ -45,6 +47,10 @@ struct Disconnecting {
 }  // namespace
 
 void LoadSettings(AdoQuery& query, const std::string& path, SettingsValues& values) {
+    if (IsAccessFile(path)) {
+        LoadJetSettings(path, values);
+        return;
+    }
     query.SetReadOnly(true);  // a load never changes the file
     query.SetConnectionString(ConnectionStringFor(path));
     const Disconnecting closing{query};
