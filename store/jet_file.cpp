@@ -31,6 +31,7 @@ constexpr std::uint16_t kDeletedRow = 0x8000;
 constexpr std::uint16_t kOverflowRow = 0x4000;
 constexpr std::uint16_t kRowOffsetMask = 0x1fff;
 
+constexpr std::uint8_t kTypeBoolean = 0x01;
 constexpr std::uint8_t kTypeByte = 0x02;
 constexpr std::uint8_t kTypeInt16 = 0x03;
 constexpr std::uint8_t kTypeInt32 = 0x04;
@@ -338,6 +339,7 @@ JetFile::Definition JetFile::ReadDefinition(std::uint32_t page) const {
     const std::size_t base = jet4_ ? 12 : 8;  // the row count; the counts follow at +24/+13
     definition.rowCount = in.U32At(base + 4);
     const std::size_t counts = jet4_ ? 41 : 21;
+    const std::uint16_t maxColumns = in.U16At(counts);
     definition.varColumns = in.U16At(counts + 2);
     const std::uint16_t columnCount = in.U16At(counts + 4);
     const std::uint32_t realIndexes = in.U32At(counts + 10);
@@ -354,6 +356,14 @@ JetFile::Definition JetFile::ReadDefinition(std::uint32_t page) const {
         column.fixed = (in.U8At(jet4_ ? at + 15 : at + 13) & 0x01) != 0;
         column.fixedOffset = in.U16At(jet4_ ? at + 21 : at + 14);
         column.length = in.U16At(jet4_ ? at + 23 : at + 16);
+        for (const JetColumn& other : definition.columns) {
+            if (other.number == column.number) {
+                Damaged("two columns share a number");
+            }
+        }
+        if (column.number >= maxColumns) {
+            Damaged("a column's number lies beyond the table's columns");
+        }
         definition.columns.push_back(column);
     }
     for (JetColumn& column : definition.columns) {
@@ -528,6 +538,11 @@ std::vector<JetValue> JetFile::DecodeRow(const Definition& definition, const std
         const std::size_t width = TypeWidth(column.type);
         const std::uint8_t* data = nullptr;
         std::size_t length = 0;
+        if (column.type == kTypeBoolean) {
+            value.kind = JetValue::Kind::Other;  // held in the null mask itself
+            values.push_back(value);
+            continue;
+        }
         if (!present) {
             values.push_back(value);
             continue;
