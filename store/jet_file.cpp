@@ -450,8 +450,9 @@ JetValue JetFile::DecodeText(const std::uint8_t* data, std::size_t size) const {
     value.kind = JetValue::Kind::Text;
     if (jet4_) {
         value.text = Jet4TextToUtf8(data, size);
-    } else if (codePage_ == 0 || codePage_ == 1252) {
-        value.text = Cp1252ToUtf8(data, size);
+    } else if (codePage_ == 0 || codePage_ == 1252 ||
+               std::all_of(data, data + size, [](std::uint8_t byte) { return byte < 0x80; })) {
+        value.text = Cp1252ToUtf8(data, size);  // plain ASCII reads alike in every code page
     } else {
         throw JetError(JetError::Kind::Unsupported, "the Access file keeps its text in code page " +
                                                         std::to_string(codePage_) +
