@@ -4,6 +4,7 @@
 #include <QFile>
 
 #include "file_copy.h"
+#include "jet_file.h"
 #include "main_window.h"
 #include "settings_file.h"
 #include "windows_directory.h"
@@ -35,6 +36,14 @@ void TForm1::BitBtn1Click() {
 }
 
 bool TForm1::SaveToDatabase(const std::string& fileName) {
+    if (IsAccessFile(fileName)) {
+        // Read, never written: the file stays as it is and the action ends here.
+        boxes_.Show({fileName + " is a Microsoft Access file, which Varnix can read but not "
+                                "write. Use \"Write To File...\" and a new name to keep your "
+                                "changes.",
+                     "message", MessageIcon::Information, MessageButtons::Ok});
+        throw SilentAbort();
+    }
     try {
         SaveSettings(ADOQuery1, fileName, *this);
     } catch (...) {

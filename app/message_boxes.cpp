@@ -14,6 +14,8 @@ MessageResult MessageBoxes::Show(const MessageRequest& request) {
         icon = QMessageBox::Critical;
     } else if (request.icon == MessageIcon::Question) {
         icon = QMessageBox::Question;
+    } else if (request.icon == MessageIcon::Information) {
+        icon = QMessageBox::Information;
     }
     const bool yesNo = request.buttons == MessageButtons::YesNo;
     QPointer<QMessageBox> box =

@@ -8,7 +8,7 @@ class QWidget;
 
 namespace varnix {
 
-enum class MessageIcon { None, Stop, Question };
+enum class MessageIcon { None, Stop, Question, Information };
 enum class MessageButtons { Ok, YesNo };  // Yes is the default of Yes/No
 enum class MessageResult { Ok, Yes, No };
 

@@ -3,6 +3,8 @@
 #include "decimal_number.h"
 #include "device_values.h"
 
+#include "jet_settings.h"
+
 namespace varnix {
 
 namespace {
@@ -37,6 +39,10 @@ struct Disconnecting {
 }  // namespace
 
 void LoadSettings(AdoQuery& query, const std::string& path, SettingsValues& values) {
+    if (IsAccessFile(path)) {
+        LoadJetSettings(path, values);
+        return;
+    }
     query.SetReadOnly(true);  // a load never changes the file
     query.SetConnectionString(ConnectionStringFor(path));
     const Disconnecting closing{query};

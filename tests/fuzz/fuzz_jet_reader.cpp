@@ -1,0 +1,57 @@
+// Reads arbitrary bytes as a genuine Access file: every table the catalogue names, then the
+// settings load over the same bytes. Each may fail with an error; none may crash or hang.
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <vector>
+
+#include "jet_file.h"
+#include "jet_settings.h"
+
+namespace {
+
+using namespace varnix;
+
+struct Values : SettingsValues {
+    std::string PhoneText(int) const override { return {}; }
+    void SetPhoneText(int slot, const std::string&) override {
+        if (slot < 1 || slot > 500) {
+            std::fprintf(stderr, "phone written outside the table: %d\n", slot);
+            std::abort();
+        }
+    }
+    std::string TimeoutText() const override { return {}; }
+    void SetTimeoutText(const std::string&) override {}
+    bool ExternalDisconnect() const override { return false; }
+    void SetExternalDisconnect(bool) override {}
+};
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    try {
+        const JetFile file(std::vector<std::uint8_t>(data, data + size));
+        try {
+            for (const std::string& name : file.TableNames()) {
+                try {
+                    const JetTable table = file.ReadTable(name);
+                    for (const auto& row : table.rows) {
+                        if (row.size() != table.columns.size()) {
+                            std::fprintf(stderr, "a row without one value for each column\n");
+                            std::abort();
+                        }
+                    }
+                } catch (const JetError&) {
+                }
+            }
+        } catch (const JetError&) {
+        }
+        Values values;
+        try {
+            LoadJetSettings(file, values);
+        } catch (const DatabaseError&) {
+        }
+    } catch (const JetError&) {
+    }
+    return 0;
+}

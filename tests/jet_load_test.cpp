@@ -1,0 +1,155 @@
+#include <gtest/gtest.h>
+
+#include <QCloseEvent>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+
+#include "jet_samples.h"
+#include "main_window_fixture.h"
+
+namespace varnix {
+namespace {
+
+namespace fs = std::filesystem;
+
+class JetLoadTest : public testing::MainWindowFixture {
+  protected:
+    JetLoadTest() {
+        folder = sandbox.Root() / "files";
+        fs::create_directories(folder);
+        form1->Dialogs().SetAnswerer([this](const FileRequest&) {
+            std::optional<std::string> answer = nextFile;
+            nextFile.reset();
+            return answer;
+        });
+    }
+    // A writable copy of a sample, under any name.
+    fs::path Copy(const fs::path& samples, const std::string& sample, const std::string& name) {
+        const fs::path file = folder / name;
+        fs::copy_file(samples / sample, file);
+        fs::permissions(file, fs::perms::owner_read | fs::perms::owner_write);
+        return file;
+    }
+    void Load(const fs::path& file) {
+        messages.clear();
+        nextFile = file.string();
+        form1->BitBtn1->click();
+        QCoreApplication::processEvents();
+    }
+    std::vector<std::string> Slots() const {
+        std::vector<std::string> filled;
+        for (int slot = 1; slot <= 500; ++slot) {
+            if (!Cell(slot).empty()) {
+                filled.push_back(std::to_string(slot) + "=" + Cell(slot));
+            }
+        }
+        return filled;
+    }
+
+    fs::path folder;
+    std::optional<std::string> nextFile;
+};
+
+TEST_F(JetLoadTest, EverySampleLoadsAsItsTablesSay) {
+    VARNIX_NEED_JET_SAMPLES(samples);
+    struct Expected {
+        const char* sample;
+        std::vector<std::string> filled;
+        const char* timeout;
+        bool ticked;
+        const char* error;
+    };
+    std::vector<std::string> full;
+    for (int slot = 1; slot <= 500; ++slot) {
+        char number[16];
+        std::snprintf(number, sizeof number, "+361234567%03d", slot);
+        full.push_back(std::to_string(slot) + "=" + number);
+    }
+    const Expected expected[] = {
+        {"settings_empty.mdb", {}, "0", false, nullptr},
+        {"settings_small.mdb", {"3=333"}, "5", true, nullptr},
+        {"settings_full500.mdb", full, "1000", true, nullptr},
+        {"settings_edge_ids.mdb", {"2=two"}, "-5", false, nullptr},
+        {"settings_no_pcong.mdb", {"1=111"}, "0", false, "no such table: pcong."},
+        {"generic_access97_jet3.mdb", {}, "0", false, "no such table: phone."},
+        {"generic_access2000_jet4.mdb", {}, "0", false, "no such table: phone."},
+    };
+    for (const Expected& e : expected) {
+        SCOPED_TRACE(e.sample);
+        // Told apart by its first bytes: the name says nothing.
+        const fs::path file = Copy(*samples, e.sample, std::string(e.sample) + ".txt");
+        form1->StringGrid1->SetCell(1, 9, "stale");
+        form1->CheckBox1->setChecked(true);
+        Load(file);
+        EXPECT_EQ(Slots(), e.filled);
+        EXPECT_EQ(form1->Edit1->text().toStdString(), e.timeout);
+        EXPECT_EQ(form1->CheckBox1->isChecked(), e.ticked);
+        EXPECT_EQ(form1->Label3->text().toStdString(), file.string());
+        EXPECT_EQ(Texts(),
+                  e.error ? std::vector<std::string>{e.error} : std::vector<std::string>{});
+    }
+}
+
+TEST_F(JetLoadTest, DamagedOrNewerAccessFilesAreReportedAndLoadNothing) {
+    VARNIX_NEED_JET_SAMPLES(samples);
+    const fs::path cut = Copy(*samples, "settings_full500.mdb", "cut.mdb");
+    fs::resize_file(cut, 100 * 1024);
+    form1->StringGrid1->SetCell(1, 4, "stale");
+    Load(cut);
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].text.rfind("the Access file is damaged: ", 0), 0u) << messages[0].text;
+    EXPECT_EQ(messages[0].icon, MessageIcon::Stop);
+    EXPECT_EQ(Slots(), std::vector<std::string>{});
+    EXPECT_EQ(form1->Label3->text().toStdString(), cut.string());
+
+    // An Access 2007 file carries another name at the same place.
+    const fs::path ace = Copy(*samples, "settings_small.mdb", "new.accdb");
+    {
+        std::fstream out(ace, std::ios::in | std::ios::out | std::ios::binary);
+        out.seekp(4);
+        out.write("Standard ACE DB", 15);
+    }
+    Load(ace);
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_NE(messages[0].text.find("newer Microsoft Access"), std::string::npos)
+        << messages[0].text;
+    EXPECT_EQ(Slots(), std::vector<std::string>{});
+}
+
+TEST_F(JetLoadTest, AccessFileIsNeverWrittenAndClosingKeepsTheWindowOpen) {
+    VARNIX_NEED_JET_SAMPLES(samples);
+    const fs::path file = Copy(*samples, "settings_small.mdb", "small.mdb");
+    const std::string before = testing::ConfigSandbox::Read(file);
+    Load(file);
+    form1->StringGrid1->SetCell(1, 7, "777");
+    const std::string notice = file.string() +
+                               " is a Microsoft Access file, which Varnix can read but not write. "
+                               "Use \"Write To File...\" and a new name to keep your changes.";
+
+    messages.clear();
+    form1->BitBtn2->click();
+    QCoreApplication::processEvents();
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].text, notice);
+    EXPECT_EQ(messages[0].title, "message");
+    EXPECT_EQ(messages[0].icon, MessageIcon::Information);
+
+    for (const MessageResult answer : {MessageResult::Yes, MessageResult::No}) {
+        messages.clear();
+        answers = {answer, MessageResult::Ok};
+        QCloseEvent event;
+        QCoreApplication::sendEvent(form1.get(), &event);
+        QCoreApplication::processEvents();
+        EXPECT_EQ(event.isAccepted(), answer == MessageResult::No);
+        const std::vector<std::string> shown = answer == MessageResult::Yes
+                                                   ? std::vector<std::string>{"save data", notice}
+                                                   : std::vector<std::string>{"save data"};
+        EXPECT_EQ(Texts(), shown);
+    }
+    EXPECT_EQ(testing::ConfigSandbox::Read(file), before);
+    EXPECT_EQ(Cell(7), "777");
+}
+
+}  // namespace
+}  // namespace varnix
