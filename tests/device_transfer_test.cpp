@@ -378,6 +378,25 @@ TEST_F(DeviceTransferTest, ClearedFlagBeforeFirstPhoneFrameDoesNotResendParamete
     EXPECT_EQ(services.status, "Write data:2");
 }
 
+// The second parameters send goes out with the stored frame: both acceptances arrive before
+// the first phone frame, which clears them, so it still waits for an acceptance of its own.
+TEST_F(DeviceTransferTest, TwoParameterAcceptancesDoNotAcceptTheFirstPhoneFrame) {
+    FillSlots(1, 2);
+    transfer.StartWrite();
+    transfer.Tick();
+    transfer.Tick();
+    ASSERT_EQ(TakeSent().size(), 3u);  // the first send, then the stored frame and a new one
+    Receive(StatusReply(0x20));
+    Receive(StatusReply(0x20));
+    transfer.Tick();
+    EXPECT_EQ(services.status, "Write telephone numbers...");
+    transfer.Tick();
+    EXPECT_EQ(services.status, "Write data:2");
+    transfer.Tick();
+    EXPECT_EQ(services.status, "Repeat write datas:2");
+    EXPECT_EQ(TakeSent().size(), 2u);
+}
+
 // The 0x20 answering an earlier exchange must not pass for the acceptance of a transfer
 // that has not sent anything yet.
 TEST_F(DeviceTransferTest, AcceptanceBeforeTheFirstFrameDoesNotCount) {
