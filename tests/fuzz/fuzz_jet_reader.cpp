@@ -5,28 +5,11 @@
 #include <cstdlib>
 #include <vector>
 
+#include "checked_values.h"
 #include "jet_file.h"
 #include "jet_settings.h"
 
-namespace {
-
 using namespace varnix;
-
-struct Values : SettingsValues {
-    std::string PhoneText(int) const override { return {}; }
-    void SetPhoneText(int slot, const std::string&) override {
-        if (slot < 1 || slot > 500) {
-            std::fprintf(stderr, "phone written outside the table: %d\n", slot);
-            std::abort();
-        }
-    }
-    std::string TimeoutText() const override { return {}; }
-    void SetTimeoutText(const std::string&) override {}
-    bool ExternalDisconnect() const override { return false; }
-    void SetExternalDisconnect(bool) override {}
-};
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     try {
@@ -46,7 +29,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             }
         } catch (const JetError&) {
         }
-        Values values;
+        CheckedValues values;
         try {
             LoadJetSettings(file, values);
         } catch (const DatabaseError&) {

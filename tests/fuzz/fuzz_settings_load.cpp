@@ -13,25 +13,12 @@
 #include <cstdlib>
 #include <string>
 
+#include "checked_values.h"
 #include "settings_file.h"
 
 namespace {
 
 using namespace varnix;
-
-struct Values : SettingsValues {
-    std::string PhoneText(int) const override { return {}; }
-    void SetPhoneText(int slot, const std::string&) override {
-        if (slot < 1 || slot > 500) {
-            std::fprintf(stderr, "phone written outside the table: %d\n", slot);
-            std::abort();
-        }
-    }
-    std::string TimeoutText() const override { return {}; }
-    void SetTimeoutText(const std::string&) override {}
-    bool ExternalDisconnect() const override { return false; }
-    void SetExternalDisconnect(bool) override {}
-};
 
 // A value of the kind the recipe byte asks for.
 void Bind(sqlite3_stmt* statement, int index, std::uint8_t kind, const std::uint8_t*& data,
@@ -166,7 +153,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             : builder.Build(data + (size > 0 ? 1 : 0), size > 0 ? size - 1 : 0);
     WriteFile(path, before);
     AdoQuery query;
-    Values values;
+    CheckedValues values;
     try {
         LoadSettings(query, path, values);
     } catch (const DatabaseError&) {
