@@ -3,11 +3,11 @@
 #include <cstdint>
 #include <limits>
 
+#include "device_values.h"
+
 namespace varnix {
 
 namespace {
-
-constexpr int kSlots = 500;
 
 // A column of a table read whole, addressed by name like a query's fields.
 class Rows {
@@ -98,7 +98,7 @@ void LoadJetSettings(const JetFile& file, SettingsValues& values) {
     const Rows phone = ReadTable(file, "phone");
     for (std::size_t row = 0; row < phone.Count(); ++row) {
         const std::int64_t id = phone.Integer(row, "id");
-        if (id >= 1 && id <= kSlots) {
+        if (id >= 1 && id <= kSlotCount) {
             values.SetPhoneText(static_cast<int>(id), phone.Text(row, "phone"));
         }
     }
