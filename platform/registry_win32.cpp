@@ -16,13 +16,14 @@ RegistryKey::~RegistryKey() = default;
 std::unique_ptr<RegistryKey> RegistryKey::Open(const std::string& pathFromRoot, bool create) {
     // The registry refuses a path that starts with a backslash (ERROR_BAD_PATHNAME).
     const auto start = pathFromRoot.find_first_not_of('\\');
-    const std::string path = start == std::string::npos ? std::string() : pathFromRoot.substr(start);
+    const std::string path =
+        start == std::string::npos ? std::string() : pathFromRoot.substr(start);
     auto handle = std::make_unique<Handle>();
     const LSTATUS status =
-        create ? RegCreateKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, nullptr,
-                                 REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr, &handle->key,
-                                 nullptr)
-               : RegOpenKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, KEY_ALL_ACCESS, &handle->key);
+        create
+            ? RegCreateKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                              KEY_ALL_ACCESS, nullptr, &handle->key, nullptr)
+            : RegOpenKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, KEY_ALL_ACCESS, &handle->key);
     if (status != ERROR_SUCCESS) {
         return nullptr;
     }
