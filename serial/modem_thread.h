@@ -4,7 +4,7 @@
 // TIOCMIWAIT cannot wait on a descriptor, so Stop interrupts it with a signal.
 #pragma once
 
-#include "comm_events.h"
+#include "comm_event_watch.h"
 #include "serial_os.h"
 #include "thread_shared.h"
 

@@ -5,7 +5,7 @@
 
 #include <cstddef>
 
-#include "comm_events.h"
+#include "comm_event_watch.h"
 #include "serial_os.h"
 #include "thread_shared.h"
 

@@ -10,18 +10,11 @@
 #include <thread>
 #include <vector>
 
+#include "comm_inbox.h"
 #include "comm_types.h"
 #include "serial_os.h"
 
 namespace varnix {
-
-// Receives the threads' reports; the component raises them on the main thread in
-// posting order. Safe to call from any thread.
-class CommNotifier {
-  public:
-    virtual ~CommNotifier() = default;
-    virtual void Post(CommMessage message) = 0;
-};
 
 class SharedTimeouts {
   public:

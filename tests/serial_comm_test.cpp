@@ -15,7 +15,9 @@
 #include <vector>
 
 #include "comm.h"
+#include "comm_event.h"
 #include "pty_pair.h"
+#include "serial_os.h"
 
 namespace varnix {
 namespace {
