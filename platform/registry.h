@@ -1,18 +1,17 @@
-// Keys of the current user's registry, kept in the hive file <config>/user.reg. A key is
-// opened with full access; it cannot be opened when the hive file cannot be read or
-// written. A hive file that cannot be parsed holds no keys, and is moved aside to
-// user.reg.bak before anything replaces it.
+// Keys of the current user's registry, opened with full access. On Windows this is the
+// registry itself (HKEY_CURRENT_USER). Elsewhere the keys are kept in the hive file
+// <config>/user.reg: a key cannot be opened when that file cannot be read or written, and
+// a file that cannot be parsed holds no keys and is moved aside to user.reg.bak before
+// anything replaces it.
 #pragma once
 
 #include <cstdint>
 #include <memory>
 #include <string>
 
-#include "registry_hive.h"
+#include "registry_types.h"
 
 namespace varnix {
-
-std::string HiveFilePath();
 
 class RegistryKey {
   public:
@@ -23,12 +22,15 @@ class RegistryKey {
     // Reads a value into a 4-byte buffer: false when it is missing or its data is larger.
     bool ReadValue(const std::string& name, std::uint8_t (&buffer)[4], std::uint32_t& size,
                    std::uint32_t& type) const;
-    // Writes a 32-bit integer value (REG_DWORD) and saves the hive; false when it cannot.
+    // Writes a 32-bit integer value (REG_DWORD); false when it cannot.
     bool WriteInteger(const std::string& name, std::int32_t value);
 
+    ~RegistryKey();  // closes the key
+
   private:
-    explicit RegistryKey(RegistryKeyData data) : data_(std::move(data)) {}
-    RegistryKeyData data_;
+    struct Handle;  // what each system keeps of an open key
+    explicit RegistryKey(std::unique_ptr<Handle> handle);
+    std::unique_ptr<Handle> handle_;
 };
 
 }  // namespace varnix

@@ -14,12 +14,12 @@
 #include <string>
 #include <vector>
 
+#include "registry_types.h"
+
 namespace varnix {
 
-inline constexpr std::uint32_t REG_NONE = 0;
-inline constexpr std::uint32_t REG_SZ = 1;
-inline constexpr std::uint32_t REG_BINARY = 3;
-inline constexpr std::uint32_t REG_DWORD = 4;
+// The hive file: <config>/user.reg.
+std::string HiveFilePath();
 
 struct RegistryValue {
     std::uint32_t type = REG_NONE;

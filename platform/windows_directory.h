@@ -1,7 +1,9 @@
-// The folder that holds the settings file template "zur.mdb": $WINDIR when set and not
-// empty; otherwise the build tree's data folder for programs run from the build tree,
-// or the installed data folder (<prefix>/share/varnix) reached from the program's own
-// folder (<prefix>/bin), wherever the installed tree was put.
+// The folder that holds the settings file template "zur.mdb". On Windows the Windows
+// directory, and the template is taken from the program's own folder when the Windows
+// directory has none. Elsewhere $WINDIR when set and not empty; otherwise the build
+// tree's data folder for programs run from the build tree, or the installed data folder
+// (<prefix>/share/varnix) reached from the program's own folder (<prefix>/bin), wherever
+// the installed tree was put.
 #pragma once
 
 #include <string>
@@ -9,6 +11,6 @@
 namespace varnix {
 
 std::string WindowsDirectory();
-std::string TemplatePath();  // WindowsDirectory() + "/zur.mdb"
+std::string TemplatePath();  // the "zur.mdb" in that folder
 
 }  // namespace varnix

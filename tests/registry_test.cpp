@@ -7,6 +7,7 @@
 
 #include "config_sandbox.h"
 #include "port_names.h"
+#include "registry_hive.h"
 
 namespace varnix {
 namespace {

@@ -11,6 +11,7 @@
 #include <sstream>
 
 #include "config_folder.h"
+#include "registry_hive.h"
 
 namespace varnix {
 
@@ -76,6 +77,13 @@ bool SaveHive(const RegistryHive& hive, bool keepOldAside) {
 
 }  // namespace
 
+struct RegistryKey::Handle {
+    RegistryKeyData data;
+};
+
+RegistryKey::RegistryKey(std::unique_ptr<Handle> handle) : handle_(std::move(handle)) {}
+RegistryKey::~RegistryKey() = default;
+
 std::string HiveFilePath() {
     return ConfigFolder() + "/user.reg";
 }
@@ -88,19 +96,22 @@ std::unique_ptr<RegistryKey> RegistryKey::Open(const std::string& pathFromRoot, 
     const std::string path = CurrentUserKeyPath(pathFromRoot);
     const auto found = hive.find(path);
     if (found != hive.end()) {
-        return std::unique_ptr<RegistryKey>(new RegistryKey(found->second));
+        return std::unique_ptr<RegistryKey>(
+            new RegistryKey(std::make_unique<Handle>(Handle{found->second})));
     }
     if (!create) {
         return nullptr;
     }
     // A new key reaches the file with its first value.
-    return std::unique_ptr<RegistryKey>(new RegistryKey(RegistryKeyData{path, {}}));
+    return std::unique_ptr<RegistryKey>(
+        new RegistryKey(std::make_unique<Handle>(Handle{RegistryKeyData{path, {}}})));
 }
 
 bool RegistryKey::ReadValue(const std::string& name, std::uint8_t (&buffer)[4], std::uint32_t& size,
                             std::uint32_t& type) const {
-    const auto found = data_.values.find(name);
-    if (found == data_.values.end() || found->second.data.size() > sizeof buffer) {
+    const auto& values = handle_->data.values;
+    const auto found = values.find(name);
+    if (found == values.end() || found->second.data.size() > sizeof buffer) {
         return false;
     }
     std::memcpy(buffer, found->second.data.data(), found->second.data.size());
@@ -115,9 +126,9 @@ bool RegistryKey::WriteInteger(const std::string& name, std::int32_t value) {
     if (state == HiveState::Inaccessible) {
         return false;
     }
-    RegistryKeyData& key = hive[data_.path];
+    RegistryKeyData& key = hive[handle_->data.path];
     if (key.path.empty()) {
-        key.path = data_.path;
+        key.path = handle_->data.path;
     }
     const auto bits = static_cast<std::uint32_t>(value);
     RegistryValue dword{
@@ -129,7 +140,7 @@ bool RegistryKey::WriteInteger(const std::string& name, std::int32_t value) {
     if (!SaveHive(hive, state == HiveState::Corrupt)) {
         return false;
     }
-    data_ = key;
+    handle_->data = key;
     return true;
 }
 

@@ -1,0 +1,12 @@
+// Conversions between the UTF-8 paths the program passes around and the UTF-16 of the
+// Windows wide-character calls, so file names outside the ANSI code page work.
+#pragma once
+
+#include <string>
+
+namespace varnix {
+
+std::wstring Utf16FromUtf8(const std::string& text);
+std::string Utf8FromUtf16(const std::wstring& text);
+
+}  // namespace varnix

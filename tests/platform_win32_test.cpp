@@ -1,0 +1,78 @@
+// The Windows implementations of the port names, the template's folder and the
+// no-overwrite copy.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "file_copy.h"
+#include "port_names.h"
+#include "windows_directory.h"
+
+namespace varnix {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string Read(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+void Write(const fs::path& path, const std::string& text) {
+    std::ofstream(path, std::ios::binary) << text;
+}
+
+fs::path ProgramFolder() {
+    char path[MAX_PATH];
+    const DWORD length = GetModuleFileNameA(nullptr, path, sizeof path);
+    return fs::path(std::string(path, length)).parent_path();
+}
+
+TEST(PortNamesWin32, EveryNameOpensInTheDeviceNamespaceSoComTenAndAboveOpen) {
+    EXPECT_EQ(ResolvePortPath("COM1"), "\\\\.\\COM1");
+    EXPECT_EQ(ResolvePortPath("COM15"), "\\\\.\\COM15");
+    EXPECT_EQ(ResolvePortPath(""), std::nullopt);
+}
+
+TEST(WindowsDirectoryWin32, TemplateComesFromTheWindowsDirectoryThenBesideTheProgram) {
+    const fs::path system = fs::path(WindowsDirectory()) / "zur.mdb";
+    const fs::path beside = ProgramFolder() / "zur.mdb";
+    fs::remove(system);
+    fs::remove(beside);
+    EXPECT_EQ(fs::path(TemplatePath()), system);  // neither: where it should be
+
+    Write(beside, "beside");
+    EXPECT_EQ(fs::path(TemplatePath()), beside);
+    Write(system, "system");
+    EXPECT_EQ(fs::path(TemplatePath()), system);
+
+    fs::remove(system);
+    fs::remove(beside);
+}
+
+TEST(FileCopyWin32, CopyNeverReplacesAnExistingFile) {
+    const fs::path folder = fs::temp_directory_path() / "varnix-file-copy";
+    fs::remove_all(folder);
+    fs::create_directories(folder);
+    const fs::path source = folder / "source.mdb";
+    const fs::path target = folder / "target.mdb";
+    Write(source, std::string("template\0\r\n\x1A", 12));
+
+    EXPECT_TRUE(CopyFileNoOverwrite(source.string(), target.string()));
+    EXPECT_EQ(Read(target), Read(source));
+    Write(target, "edited");
+    EXPECT_FALSE(CopyFileNoOverwrite(source.string(), target.string()));
+    EXPECT_EQ(Read(target), "edited");
+    EXPECT_FALSE(
+        CopyFileNoOverwrite((folder / "missing.mdb").string(), (folder / "other.mdb").string()));
+    EXPECT_FALSE(fs::exists(folder / "other.mdb"));
+    fs::remove_all(folder);
+}
+
+}  // namespace
+}  // namespace varnix

@@ -1,0 +1,87 @@
+// The settings store on its own, without the window: a work file made from the template
+// keeps what was saved, and a genuine Access file is read through the Jet reader. This is
+// the store's test in the Windows build, where the window is not built.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <string>
+
+#include "file_copy.h"
+#include "jet_samples.h"
+#include "jet_settings.h"
+#include "settings_file.h"
+
+namespace varnix {
+namespace {
+
+namespace fs = std::filesystem;
+
+class Values : public SettingsValues {
+  public:
+    std::string PhoneText(int slot) const override {
+        const auto found = phones.find(slot);
+        return found == phones.end() ? std::string() : found->second;
+    }
+    void SetPhoneText(int slot, const std::string& text) override { phones[slot] = text; }
+    std::string TimeoutText() const override { return timeout; }
+    void SetTimeoutText(const std::string& text) override { timeout = text; }
+    bool ExternalDisconnect() const override { return external; }
+    void SetExternalDisconnect(bool on) override { external = on; }
+
+    std::map<int, std::string> phones;
+    std::string timeout;
+    bool external = false;
+};
+
+class StoreTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+        folder_ = fs::temp_directory_path() / ("varnix-store-" + std::string(info->name()));
+        fs::remove_all(folder_);
+        fs::create_directories(folder_);
+    }
+    void TearDown() override { fs::remove_all(folder_); }
+
+    fs::path folder_;
+};
+
+TEST_F(StoreTest, WorkFileMadeFromTheTemplateKeepsWhatWasSaved) {
+    const std::string work = (folder_ / "work.mdb").string();
+    ASSERT_TRUE(CopyFileNoOverwrite(VARNIX_TEMPLATE, work));
+
+    Values saved;
+    saved.phones = {{1, "0123456"}, {250, "7093"}, {500, "\xE9\xFF"}};
+    saved.timeout = "42";
+    saved.external = true;
+    AdoQuery query;
+    SaveSettings(query, work, saved);
+
+    Values loaded;
+    LoadSettings(query, work, loaded);
+    for (int slot = 1; slot <= 500; ++slot) {
+        EXPECT_EQ(loaded.PhoneText(slot), saved.PhoneText(slot)) << "slot " << slot;
+    }
+    EXPECT_EQ(loaded.timeout, "42");
+    EXPECT_TRUE(loaded.external);
+}
+
+TEST_F(StoreTest, AccessFileIsReadThroughTheJetReader) {
+    VARNIX_NEED_JET_SAMPLES(samples);
+    Values loaded;
+    LoadJetSettings((*samples / "settings_small.mdb").string(), loaded);
+    std::map<int, std::string> filled;
+    for (int slot = 1; slot <= 500; ++slot) {
+        if (!loaded.PhoneText(slot).empty()) {
+            filled[slot] = loaded.PhoneText(slot);
+        }
+    }
+    EXPECT_EQ(filled, (std::map<int, std::string>{{3, "333"}}));
+    EXPECT_EQ(loaded.timeout, "5");
+    EXPECT_TRUE(loaded.external);
+}
+
+}  // namespace
+}  // namespace varnix
