@@ -44,19 +44,24 @@ void BlockQueue::Close() {
     blocks_.clear();
 }
 
-void Win32CommThread::Start() {
-    thread_ = std::thread([this] {
-        // Both priorities are above normal but below time-critical: no privilege needed.
-        // Should the system refuse, the thread runs at normal priority.
-        ::SetThreadPriority(::GetCurrentThread(), priority_);
-        Run();
-    });
+Win32Failure ClassifyFailure(DWORD error) {
+    switch (error) {
+        case ERROR_IO_PENDING:
+            return Win32Failure::Pending;
+        case ERROR_INVALID_HANDLE:
+            return Win32Failure::PortClosed;
+        case ERROR_OPERATION_ABORTED:
+            return Win32Failure::Cancelled;
+        default:
+            return Win32Failure::LineGone;
+    }
 }
 
-void Win32CommThread::Join() {
-    if (thread_.joinable()) {
-        thread_.join();
-    }
+void Win32CommThread::Run() {
+    // Both priorities are above normal but below time-critical: no privilege needed.
+    // Should the system refuse, the thread runs at normal priority.
+    ::SetThreadPriority(::GetCurrentThread(), priority_);
+    Body();
 }
 
 bool Win32CommThread::StopRequested() const {
@@ -64,11 +69,17 @@ bool Win32CommThread::StopRequested() const {
 }
 
 void Win32CommThread::ReportFailure(DWORD error) {
-    if (error == ERROR_INVALID_HANDLE) {
-        return;
-    }
-    if (error == ERROR_OPERATION_ABORTED && StopRequested()) {
-        return;
+    switch (ClassifyFailure(error)) {
+        case Win32Failure::PortClosed:
+            return;
+        case Win32Failure::Cancelled:
+            if (StopRequested()) {
+                return;
+            }
+            break;
+        case Win32Failure::Pending:
+        case Win32Failure::LineGone:
+            break;
     }
     PostHangupRequest();
 }
@@ -86,7 +97,7 @@ void Win32CommThread::EndPending(OVERLAPPED& overlapped, bool& pending) {
 
 // --- reader
 
-void TReadThread::Run() {
+void TReadThread::Body() {
     readRecord_.hEvent = ::CreateEventA(nullptr, TRUE, TRUE, nullptr);
     eventRecord_.hEvent = ::CreateEventA(nullptr, TRUE, TRUE, nullptr);
     bool carryOn = readRecord_.hEvent != nullptr && eventRecord_.hEvent != nullptr;
@@ -150,7 +161,7 @@ bool TReadThread::StartRead() {
             continue;  // data that was waiting went at once: read again
         }
         const DWORD error = ::GetLastError();
-        if (error == ERROR_IO_PENDING) {
+        if (ClassifyFailure(error) == Win32Failure::Pending) {
             readPending_ = true;
             return true;
         }
@@ -206,7 +217,7 @@ bool TReadThread::StartEventWait() {
             continue;
         }
         const DWORD error = ::GetLastError();
-        if (error == ERROR_IO_PENDING) {
+        if (ClassifyFailure(error) == Win32Failure::Pending) {
             eventPending_ = true;
             return true;
         }
@@ -242,7 +253,7 @@ bool TReadThread::ProcessCommEvent(bool pending) {
 
 // --- writer
 
-void TWriteThread::Run() {
+void TWriteThread::Body() {
     writeRecord_.hEvent = ::CreateEventA(nullptr, TRUE, TRUE, nullptr);
     bool carryOn = writeRecord_.hEvent != nullptr;
     if (!carryOn) {
@@ -286,7 +297,7 @@ bool TWriteThread::WriteBlock(const std::vector<std::uint8_t>& block) {
         if (!::WriteFile(FPortHandle, block.data() + offset, size - offset, &written,
                          &writeRecord_)) {
             const DWORD error = ::GetLastError();
-            if (error != ERROR_IO_PENDING) {
+            if (ClassifyFailure(error) != Win32Failure::Pending) {
                 ReportFailure(error);
                 return false;
             }

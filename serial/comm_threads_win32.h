@@ -9,11 +9,11 @@
 #include <deque>
 #include <mutex>
 #include <optional>
-#include <thread>
 #include <vector>
 
 #include "comm_inbox.h"
 #include "comm_types.h"
+#include "worker_thread.h"
 
 #include <windows.h>
 
@@ -50,36 +50,41 @@ struct Win32Links {
     CommNotifier& notify;
 };
 
-class Win32CommThread {
+// What a failed call's GetLastError means to a worker thread.
+enum class Win32Failure {
+    Pending,     // the overlapped operation goes on; its event tells when it has ended
+    PortClosed,  // the port handle was closed under the thread: end quietly
+    Cancelled,   // the operation was cancelled or purged (a stop, for one)
+    LineGone,    // anything else: the line is unusable
+};
+Win32Failure ClassifyFailure(DWORD error);
+
+// A worker thread of the component on Windows: the port and the stop event it waits on,
+// and the priority its body runs at.
+class Win32CommThread : public WorkerThread {
   public:
     Win32CommThread(const Win32Links& links, int priority)
-        : FPortHandle(links.portHandle),
+        : WorkerThread(links.notify),
+          FPortHandle(links.portHandle),
           FStopEvent(links.stopEvent),
-          FNotifyWnd(links.notify),
           priority_(priority) {}
-    virtual ~Win32CommThread() = default;
-    // Throws std::system_error when the thread cannot be created.
-    void Start();
-    // Once the stop event is set: waits for the body to end.
-    void Join();
 
   protected:
-    virtual void Run() = 0;
+    virtual void Body() = 0;
     bool StopRequested() const;
-    void PostHangupRequest() { FNotifyWnd.Post({CommMessage::Kind::Hangup, 0, {}}); }
     // After a failed call: a hang-up request, unless the port was closed under the thread
     // or the operation was cancelled because the thread is stopping.
     void ReportFailure(DWORD error);
-    // Ends `overlapped`'s operation if it is still pending, so that its record may go.
+    // Waits until `overlapped`'s operation, asked to end, has ended, so its record may go.
     void EndPending(OVERLAPPED& overlapped, bool& pending);
 
     const HANDLE FPortHandle;
     const HANDLE FStopEvent;
-    CommNotifier& FNotifyWnd;
 
   private:
+    void Run() final;
+
     int priority_;
-    std::thread thread_;
 };
 
 class TReadThread final : public Win32CommThread {
@@ -88,7 +93,7 @@ class TReadThread final : public Win32CommThread {
         : Win32CommThread(links, THREAD_PRIORITY_HIGHEST) {}
 
   private:
-    void Run() override;
+    void Body() override;
     bool StartRead();
     bool FinishRead();
     bool DeliverChunk(DWORD count);
@@ -109,7 +114,7 @@ class TWriteThread final : public Win32CommThread {
         : Win32CommThread(links, THREAD_PRIORITY_ABOVE_NORMAL), queue_(queue) {}
 
   private:
-    void Run() override;
+    void Body() override;
     bool WriteBlock(const std::vector<std::uint8_t>& block);
 
     BlockQueue& queue_;
