@@ -1,7 +1,7 @@
 // The serial core on the Win32 communications API, without Qt, run under Wine. Each test
 // is started by scripts/windows/with-relay-device, which puts the virtual relay device
-// (a Linux program) on a pseudo-terminal that the prefix maps as COM1, with the device
-// options the test's CMake entry names. No other port name is ever opened.
+// (a Linux program) on a pseudo-terminal that the prefix maps as COM1 and COM12, with the
+// device options the test's CMake entry names. No other port name is ever opened.
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -102,12 +102,15 @@ TEST_F(SerialWin32Test, OpensClosesAndReopensAfreshAndRefusesMissingPorts) {
     EXPECT_FALSE(Send(ReadRequest()));
     port->Close();  // closing a closed port does nothing
 
-    Open();
+    // The same device as COM12: Windows opens names from COM10 on only in the device
+    // namespace.
+    Open("COM12");
     EXPECT_TRUE(port->IsOpen());
     EXPECT_TRUE(NextOf(Kind::TxEmpty));
     EXPECT_TRUE(Send(ReadRequest()));
     EXPECT_TRUE(NextOf(Kind::Data)) << "the reopened port talks to the device";
     port->Close();
+    EXPECT_FALSE(NextOf(Kind::Hangup, 500)) << "closing is no hang-up";
 
     EXPECT_EQ(OpenFailure("NOSUCHPORT"), "Error opening serial port");
     EXPECT_EQ(OpenFailure("C:\\windows\\win.ini"), "File handle is not a comm handle ");
