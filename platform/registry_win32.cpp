@@ -45,12 +45,9 @@ bool RegistryKey::ReadValue(const std::string& name, std::uint8_t (&buffer)[4], 
 }
 
 bool RegistryKey::WriteInteger(const std::string& name, std::int32_t value) {
-    const auto bits = static_cast<std::uint32_t>(value);
-    const BYTE data[4] = {static_cast<BYTE>(bits & 0xFF), static_cast<BYTE>((bits >> 8) & 0xFF),
-                          static_cast<BYTE>((bits >> 16) & 0xFF),
-                          static_cast<BYTE>((bits >> 24) & 0xFF)};
-    return RegSetValueExA(handle_->key, name.c_str(), 0, REG_DWORD, data, sizeof data) ==
-           ERROR_SUCCESS;
+    const auto data = static_cast<DWORD>(value);  // REG_DWORD is the DWORD as it lies in memory
+    return RegSetValueExA(handle_->key, name.c_str(), 0, REG_DWORD,
+                          reinterpret_cast<const BYTE*>(&data), sizeof data) == ERROR_SUCCESS;
 }
 
 }  // namespace varnix
