@@ -30,6 +30,7 @@ set(serial_win32_cases
     "SerialWin32Test.OpensClosesAndReopensAfreshAndRefusesMissingPorts|--numbers,3"
     "SerialWin32Test.AFrameGoesOutAndTheWholeReplyComesBackAsOneChunk|--numbers,3"
     "SerialWin32Test.TheFarEndClosingRequestsAHangup|--hangup-after,1"
+    "SerialWin32Test.CarrierChangesAreModemEvents|--numbers,3"
     "SerialWin32TransferTest.ReadsTheDeviceThenWritesATableThatReadsBackTheSame|--numbers,12")
 foreach(case IN LISTS serial_win32_cases)
     string(REGEX REPLACE "[|,]" ";" parts "${case}")

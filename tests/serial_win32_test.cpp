@@ -4,6 +4,8 @@
 // device options the test's CMake entry names. No other port name is ever opened.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <fstream>
 #include <memory>
 #include <optional>
 #include <string>
@@ -139,6 +141,31 @@ TEST_F(SerialWin32Test, TheFarEndClosingRequestsAHangup) {
     EXPECT_TRUE(NextOf(Kind::Hangup));
     port->Close();
     EXPECT_FALSE(port->IsOpen());
+}
+
+// The device's input lines are read from the file that with-relay-device names in
+// VARNIX_MODEM_LINES (the modem-line library preloaded into Wine reads it at every poll).
+void SetInputLines(int bits) {
+    const char* lines = std::getenv("VARNIX_MODEM_LINES");
+    ASSERT_NE(lines, nullptr);
+    std::ofstream(std::string("Z:") + lines, std::ios::trunc) << bits << "\n";
+}
+
+TEST_F(SerialWin32Test, CarrierChangesAreModemEvents) {
+    constexpr int kCarrier = 0x040;  // TIOCM_CAR
+    SetInputLines(0);
+    Open();
+    ASSERT_TRUE(NextOf(Kind::TxEmpty));
+    SetInputLines(kCarrier);
+    auto modem = NextOf(Kind::Modem);
+    ASSERT_TRUE(modem);
+    EXPECT_EQ(modem->value, MODEM_CARRIER);
+    SetInputLines(0);
+    modem = NextOf(Kind::Modem);
+    ASSERT_TRUE(modem);
+    EXPECT_EQ(modem->value, MODEM_CARRIER);
+    EXPECT_TRUE(Send(ReadRequest()));
+    EXPECT_TRUE(NextOf(Kind::Data)) << "the reader goes on after modem events";
 }
 
 // The transfers of the program, driven by a plain 500 ms tick, over the Win32 core.
