@@ -7,15 +7,15 @@
 #include <memory>
 #include <new>
 
-#include "comm_event_watch.h"
-#include "line_settings.h"
-#include "modem_thread.h"
+#include "comm_event_watch_posix.h"
+#include "line_settings_posix.h"
+#include "modem_thread_posix.h"
 #include "port_backend.h"
 #include "port_names.h"
-#include "read_thread.h"
-#include "serial_os.h"
-#include "thread_shared.h"
-#include "write_thread.h"
+#include "read_thread_posix.h"
+#include "serial_os_posix.h"
+#include "thread_shared_posix.h"
+#include "write_thread_posix.h"
 
 namespace varnix {
 

@@ -17,7 +17,7 @@
 #include "comm.h"
 #include "comm_event.h"
 #include "pty_pair.h"
-#include "serial_os.h"
+#include "serial_os_posix.h"
 
 namespace varnix {
 namespace {
