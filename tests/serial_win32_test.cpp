@@ -153,19 +153,21 @@ void SetInputLines(int bits) {
 
 TEST_F(SerialWin32Test, CarrierChangesAreModemEvents) {
     constexpr int kCarrier = 0x040;  // TIOCM_CAR
+    // Wine takes the lines it compares with when the comm-event wait starts. The reader
+    // starts it again before it reads, so once a reply has come back it is pending.
+    const auto replyCameBack = [&] { return Send(ReadRequest()) && NextOf(Kind::Data); };
     SetInputLines(0);
     Open();
-    ASSERT_TRUE(NextOf(Kind::TxEmpty));
+    ASSERT_TRUE(replyCameBack());
     SetInputLines(kCarrier);
     auto modem = NextOf(Kind::Modem);
     ASSERT_TRUE(modem);
     EXPECT_EQ(modem->value, MODEM_CARRIER);
+    ASSERT_TRUE(replyCameBack()) << "the reader goes on after a modem event";
     SetInputLines(0);
     modem = NextOf(Kind::Modem);
     ASSERT_TRUE(modem);
     EXPECT_EQ(modem->value, MODEM_CARRIER);
-    EXPECT_TRUE(Send(ReadRequest()));
-    EXPECT_TRUE(NextOf(Kind::Data)) << "the reader goes on after modem events";
 }
 
 // The transfers of the program, driven by a plain 500 ms tick, over the Win32 core.
