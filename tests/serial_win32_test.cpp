@@ -143,6 +143,42 @@ TEST_F(SerialWin32Test, TheFarEndClosingRequestsAHangup) {
     EXPECT_FALSE(port->IsOpen());
 }
 
+// What the driver holds for COM1, read through a second handle: Wine, unlike Windows,
+// lets an unshared port be opened twice, and answers from the pseudo-terminal's settings.
+// A pseudo-terminal always keeps 8 data bits and no parity, so those cannot be seen here.
+DCB DriverState() {
+    DCB dcb{};
+    dcb.DCBlength = sizeof dcb;
+    const HANDLE second = ::CreateFileA("\\\\.\\COM1", GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                        OPEN_EXISTING, 0, nullptr);
+    EXPECT_NE(second, INVALID_HANDLE_VALUE);
+    EXPECT_TRUE(::GetCommState(second, &dcb));
+    ::CloseHandle(second);
+    return dcb;
+}
+
+TEST_F(SerialWin32Test, LineSettingsReachTheDriverAtOpenAndWhileOpen) {
+    LineSettings line = MainWindowLine();
+    line.baudRate = 19200;
+    line.stopBits = TStopBits::_2;
+    line.outxCtsFlow = true;
+    line.outxXonXoffFlow = true;
+    port->Open("COM1", line, {});
+    DCB dcb = DriverState();
+    EXPECT_EQ(dcb.BaudRate, 19200u);
+    EXPECT_EQ(dcb.StopBits, TWOSTOPBITS);
+    EXPECT_TRUE(dcb.fOutxCtsFlow);
+    EXPECT_TRUE(dcb.fOutX);
+    EXPECT_FALSE(dcb.fInX);
+
+    port->ApplyLine(MainWindowLine());
+    dcb = DriverState();
+    EXPECT_EQ(dcb.BaudRate, 9600u);
+    EXPECT_EQ(dcb.StopBits, ONESTOPBIT);
+    EXPECT_FALSE(dcb.fOutxCtsFlow);
+    EXPECT_FALSE(dcb.fOutX);
+}
+
 // The device's input lines are read from the file that with-relay-device names in
 // VARNIX_MODEM_LINES (the modem-line library preloaded into Wine reads it at every poll).
 void SetInputLines(int bits) {
