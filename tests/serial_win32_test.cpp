@@ -139,6 +139,10 @@ TEST_F(SerialWin32Test, TheFarEndClosingRequestsAHangup) {
     Open();
     ASSERT_TRUE(Send(ReadRequest()));  // the device closes the line on this frame
     EXPECT_TRUE(NextOf(Kind::Hangup));
+    // The writer learns it from its next write, and then refuses further blocks.
+    EXPECT_TRUE(Send(ReadRequest()));
+    EXPECT_TRUE(NextOf(Kind::Hangup));
+    EXPECT_FALSE(Send(ReadRequest()));
     port->Close();
     EXPECT_FALSE(port->IsOpen());
 }
