@@ -1,28 +1,26 @@
 // TComm: one serial port, opened by name, configured from its properties, with a reader
 // and a writer thread. Everything the threads report is raised as an event on the main
-// thread, in the order it was posted.
+// thread, in the order it was posted. The port itself is the operating system's backend;
+// this class keeps the properties and raises the events.
 #pragma once
 
 #include <QObject>
-#include <QSocketNotifier>
 #include <cstdint>
-#include <deque>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <string>
 
-#include "comm_events.h"
 #include "comm_types.h"
-#include "modem_thread.h"
-#include "read_thread.h"
-#include "serial_os.h"
-#include "thread_shared.h"
-#include "write_thread.h"
 
 namespace varnix {
 
 class TComm;
+class CommInbox;
+class CommNotifier;
+class PortBackend;
+
+// Makes the port that reports to the given notifier.
+using PortFactory = std::function<std::unique_ptr<PortBackend>(CommNotifier&)>;
 
 using TReceiveDataEvent =
     std::function<void(TComm* sender, const std::uint8_t* buffer, std::uint16_t bufferLength)>;
@@ -55,17 +53,19 @@ using TSendDataEmptyEvent = std::function<void(TComm* sender)>;
         }                                    \
     }
 
-class TComm : public QObject, private CommNotifier {
+class TComm : public QObject {
     Q_OBJECT
   public:
-    explicit TComm(QObject* owner = nullptr, SerialOs& os = SerialOs::Real());
+    explicit TComm(QObject* owner = nullptr);
+    // The port comes from `makePort` (tests stand in for the driver this way).
+    TComm(QObject* owner, const PortFactory& makePort);
     // Closes an open port first: the threads never outlive the component.
     ~TComm() override;
 
     void OpenPort();   // throws ECommsError
     void ClosePort();  // never throws
     bool SendData(const std::uint8_t* buffer, std::uint16_t length);
-    bool IsOpen() const { return FPortHandle >= 0; }
+    bool IsOpen() const;
 
     // Written to their fields only: they reach the port at the next open (CommName) or
     // the next re-apply of the line state (Parity).
@@ -107,48 +107,17 @@ class TComm : public QObject, private CommNotifier {
     TSendDataEmptyEvent OnSendDataEmpty;
 
   private:
-    void ApplyCommState();
-    void ApplyCommStateIfOpen() {
-        if (IsOpen()) {
-            ApplyCommState();
-        }
-    }
-    void ApplyCommTimeouts() { sharedTimeouts_.Set(timeouts_); }
-    void ApplyCommTimeoutsIfOpen() {
-        if (IsOpen()) {
-            ApplyCommTimeouts();
-        }
-    }
-    void StopReader();
-    void StopWriter();
-    // Runs one step of OpenPort; when it fails or throws, closes what the open has made
-    // so far and raises `failure`.
-    template <typename Step>
-    void OpenStep(const char* failure, Step step);
-
-    // Called from any thread; the message is handled on the main thread.
-    void Post(CommMessage message) override;
+    void ApplyCommStateIfOpen();
+    void ApplyCommTimeoutsIfOpen();
     void DeliverPosted();
     void NotifyWndProc(const CommMessage& message);
 
-    SerialOs& os_;
     std::string commName_ = "COM2";
     LineSettings line_;
     CommTimeouts timeouts_;
-
-    std::unique_ptr<TReadThread> FReader;
-    std::unique_ptr<TWriteThread> FWriter;
-    std::unique_ptr<ModemThread> modemWatch_;
-    int FPortHandle = -1;
-    int FStopEvent = -1;
-    SharedTimeouts sharedTimeouts_;
-    std::unique_ptr<WriteQueue> writeQueue_;
-    std::unique_ptr<CommEventWatch> events_;
-    // The hidden notification window: messages from the threads wait here.
-    int inboxFd_ = -1;
-    QSocketNotifier* inboxNotifier_ = nullptr;
-    std::mutex inboxMutex_;
-    std::deque<CommMessage> inbox_;
+    // Messages from the threads wait here until the main loop delivers them.
+    std::unique_ptr<CommInbox> inbox_;
+    std::unique_ptr<PortBackend> port_;
 };
 
 #undef VARNIX_LINE_PROPERTY

@@ -26,6 +26,9 @@ class ECommsError : public std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
+// The flags below carry their Windows names and values. A Win32 source includes
+// <windows.h> after this header, whose macros of the same names then agree with them.
+
 // Line error flags carried by OnReceiveError.
 inline constexpr std::uint32_t CE_RXOVER = 0x0001;
 inline constexpr std::uint32_t CE_OVERRUN = 0x0002;

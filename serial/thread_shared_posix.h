@@ -2,26 +2,18 @@
 // descriptor: where reports go, the read time-outs and the queue of blocks to write.
 #pragma once
 
-#include <atomic>
 #include <cstdint>
 #include <deque>
 #include <mutex>
 #include <optional>
-#include <thread>
 #include <vector>
 
+#include "comm_inbox.h"
 #include "comm_types.h"
-#include "serial_os.h"
+#include "serial_os_posix.h"
+#include "worker_thread.h"
 
 namespace varnix {
-
-// Receives the threads' reports; the component raises them on the main thread in
-// posting order. Safe to call from any thread.
-class CommNotifier {
-  public:
-    virtual ~CommNotifier() = default;
-    virtual void Post(CommMessage message) = 0;
-};
 
 class SharedTimeouts {
   public:
@@ -70,37 +62,21 @@ struct ThreadLinks {
     CommNotifier& notify;
 };
 
-// A worker thread of the component: Start runs the body on a new thread (throwing
-// std::system_error when it cannot be created); Join, once the stop descriptor is
-// signalled, waits for the body to end.
-class CommThread {
+// A worker thread of the component on Linux: the port and the stop descriptor it polls.
+class CommThread : public WorkerThread {
   public:
     explicit CommThread(const ThreadLinks& links)
-        : FPortHandle(links.portHandle),
+        : WorkerThread(links.notify),
+          FPortHandle(links.portHandle),
           FStopEvent(links.stopEvent),
-          FNotifyWnd(links.notify),
           os_(links.os) {}
-    virtual ~CommThread() = default;
-    void Start();
-    void Join();
 
   protected:
-    virtual void Run() = 0;
-    // Wakes a body blocked in a call that cannot watch the stop descriptor; Join repeats
-    // it until the body has ended. False when the body needs no waking.
-    virtual bool Interrupt() { return false; }
     bool StopRequested() const;
-    std::thread::native_handle_type NativeHandle() { return thread_.native_handle(); }
-    void PostHangupRequest() { FNotifyWnd.Post({CommMessage::Kind::Hangup, 0, {}}); }
 
     const int FPortHandle;
     const int FStopEvent;
-    CommNotifier& FNotifyWnd;
     SerialOs& os_;
-
-  private:
-    std::atomic<bool> ended_{false};
-    std::thread thread_;
 };
 
 }  // namespace varnix

@@ -1,6 +1,5 @@
-#include "thread_shared.h"
+#include "thread_shared_posix.h"
 
-#include <chrono>
 #include <cstdint>
 
 namespace varnix {
@@ -37,26 +36,6 @@ void WriteQueue::Close() {
     std::lock_guard lock(mutex_);
     closed_ = true;
     blocks_.clear();
-}
-
-void CommThread::Start() {
-    thread_ = std::thread([this] {
-        Run();
-        ended_.store(true);
-    });
-}
-
-void CommThread::Join() {
-    if (!thread_.joinable()) {
-        return;
-    }
-    // A wake-up may arrive just before the body enters its wait; repeat until it ends.
-    while (!ended_.load() && Interrupt()) {
-        for (int i = 0; i < 20 && !ended_.load(); ++i) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        }
-    }
-    thread_.join();
 }
 
 bool CommThread::StopRequested() const {

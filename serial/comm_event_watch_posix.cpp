@@ -1,30 +1,9 @@
-#include "comm_events.h"
+#include "comm_event_watch_posix.h"
 
 #include <linux/serial.h>
 #include <sys/ioctl.h>
 
 namespace varnix {
-
-std::vector<CommMessage> DecodeCommEvent(const CommEvent& event) {
-    std::vector<CommMessage> messages;
-    if (event.mask & EV_ERR) {
-        messages.push_back({CommMessage::Kind::Error, event.errors, {}});
-    }
-    std::uint32_t modem = 0;
-    if (event.mask & EV_RLSD) {
-        modem |= MODEM_CARRIER;
-    }
-    if (event.mask & EV_RING) {
-        modem |= MODEM_RING;
-    }
-    if (modem != 0) {
-        messages.push_back({CommMessage::Kind::Modem, modem, {}});
-    }
-    if (messages.empty()) {
-        messages.push_back({CommMessage::Kind::Hangup, 0, {}});
-    }
-    return messages;
-}
 
 CommEventWatch::CommEventWatch(SerialOs& os, int fd) : os_(os), fd_(fd) {
     supported_ = Read(last_);
