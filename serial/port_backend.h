@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <exception>
 #include <memory>
 #include <string>
 #include <vector>
@@ -27,6 +28,23 @@ class PortBackend {
     virtual bool Send(const std::uint8_t* buffer, std::uint16_t length) = 0;
     virtual void ApplyLine(const LineSettings& line) = 0;
     virtual void ApplyTimeouts(const CommTimeouts& timeouts) = 0;
+
+  protected:
+    // One step of Open: a step that returns false or throws (allocation, thread creation)
+    // closes what the open has made so far and raises `failure`.
+    template <typename Step>
+    void OpenStep(const char* failure, Step step) {
+        bool done = false;
+        try {
+            done = step();
+        } catch (const std::exception&) {
+            // Reported below like any other failure.
+        }
+        if (!done) {
+            Close();
+            throw ECommsError(failure);
+        }
+    }
 };
 
 // The operating system's port, reporting to `notify`.

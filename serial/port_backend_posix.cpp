@@ -36,10 +36,6 @@ class PosixPort final : public PortBackend {
     void ApplyTimeouts(const CommTimeouts& timeouts) override { sharedTimeouts_.Set(timeouts); }
 
   private:
-    // Runs one step of Open; when it fails or throws, closes what the open has made so
-    // far and raises `failure`.
-    template <typename Step>
-    void OpenStep(const char* failure, Step step);
     void StopReader();
     void StopWriter();
 
@@ -124,20 +120,6 @@ void PosixPort::Open(const std::string& name, const LineSettings& line,
         FWriter->Start();
         return true;
     });
-}
-
-template <typename Step>
-void PosixPort::OpenStep(const char* failure, Step step) {
-    bool done = false;
-    try {
-        done = step();
-    } catch (const std::exception&) {
-        // Allocation or thread creation failed: reported below like any other failure.
-    }
-    if (!done) {
-        Close();
-        throw ECommsError(failure);
-    }
 }
 
 void PosixPort::StopReader() {

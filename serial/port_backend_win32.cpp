@@ -52,10 +52,6 @@ class Win32Port final : public PortBackend {
     void ApplyTimeouts(const CommTimeouts& timeouts) override;
 
   private:
-    // Runs one step of Open; when it fails or throws, closes what the open has made so
-    // far and raises `failure`.
-    template <typename Step>
-    void OpenStep(const char* failure, Step step);
     void StopReader();
     void StopWriter();
 
@@ -112,20 +108,6 @@ void Win32Port::Open(const std::string& name, const LineSettings& line,
         FWriter->Start();
         return true;
     });
-}
-
-template <typename Step>
-void Win32Port::OpenStep(const char* failure, Step step) {
-    bool done = false;
-    try {
-        done = step();
-    } catch (const std::exception&) {
-        // Allocation or thread creation failed: reported below like any other failure.
-    }
-    if (!done) {
-        Close();
-        throw ECommsError(failure);
-    }
 }
 
 void Win32Port::StopReader() {
