@@ -71,6 +71,10 @@ TEST(FileCopyWin32, CopyNeverReplacesAnExistingFile) {
     EXPECT_FALSE(
         CopyFileNoOverwrite((folder / "missing.mdb").string(), (folder / "other.mdb").string()));
     EXPECT_FALSE(fs::exists(folder / "other.mdb"));
+
+    // Paths are UTF-8, not the ANSI code page: a name with an accented letter keeps it.
+    EXPECT_TRUE(CopyFileNoOverwrite(source.string(), folder.string() + "\\B\xC3\xA4nke.mdb"));
+    EXPECT_TRUE(fs::exists(folder / fs::path(u8"B\u00e4nke.mdb")));
     fs::remove_all(folder);
 }
 
