@@ -6,12 +6,10 @@
 
 namespace varnix {
 
-TComm::TComm(QObject* owner) : TComm(owner, nullptr) {}
+TComm::TComm(QObject* owner) : TComm(owner, MakePortBackend) {}
 
-TComm::TComm(QObject* owner, SerialOs& os) : TComm(owner, &os) {}
-
-TComm::TComm(QObject* owner, SerialOs* os)
-    : QObject(owner), inbox_(std::make_unique<CommInbox>()), port_(MakePortBackend(*inbox_, os)) {
+TComm::TComm(QObject* owner, const PortFactory& makePort)
+    : QObject(owner), inbox_(std::make_unique<CommInbox>()), port_(makePort(*inbox_)) {
     // The threads post from anywhere; the main loop raises the events in posting order.
     WatchInbox(*inbox_, this, [this] { DeliverPosted(); });
 }

@@ -16,8 +16,11 @@ namespace varnix {
 
 class TComm;
 class CommInbox;
+class CommNotifier;
 class PortBackend;
-class SerialOs;
+
+// Makes the port that reports to the given notifier.
+using PortFactory = std::function<std::unique_ptr<PortBackend>(CommNotifier&)>;
 
 using TReceiveDataEvent =
     std::function<void(TComm* sender, const std::uint8_t* buffer, std::uint16_t bufferLength)>;
@@ -54,8 +57,8 @@ class TComm : public QObject {
     Q_OBJECT
   public:
     explicit TComm(QObject* owner = nullptr);
-    // Linux only: the port's system calls go through `os` (tests stand in for the driver).
-    TComm(QObject* owner, SerialOs& os);
+    // The port comes from `makePort` (tests stand in for the driver this way).
+    TComm(QObject* owner, const PortFactory& makePort);
     // Closes an open port first: the threads never outlive the component.
     ~TComm() override;
 
@@ -104,7 +107,6 @@ class TComm : public QObject {
     TSendDataEmptyEvent OnSendDataEmpty;
 
   private:
-    TComm(QObject* owner, SerialOs* os);
     void ApplyCommStateIfOpen();
     void ApplyCommTimeoutsIfOpen();
     void DeliverPosted();

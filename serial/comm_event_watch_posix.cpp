@@ -1,4 +1,4 @@
-#include "comm_event_watch.h"
+#include "comm_event_watch_posix.h"
 
 #include <linux/serial.h>
 #include <sys/ioctl.h>

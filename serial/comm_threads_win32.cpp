@@ -130,9 +130,11 @@ void TReadThread::Body() {
         }
     }
     // Neither record may outlive its operation. A new mask ends the event wait (the
-    // port's mask matters no more once the reader ends); CancelIoEx ends the read.
+    // port's mask matters no more once the reader ends); CancelIoEx ends it too on
+    // Windows, though not under Wine, and ends the read on both.
     if (eventPending_) {
         ::SetCommMask(FPortHandle, 0);
+        ::CancelIoEx(FPortHandle, &eventRecord_);
     }
     if (readPending_) {
         ::CancelIoEx(FPortHandle, &readRecord_);

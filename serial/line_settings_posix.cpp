@@ -1,4 +1,4 @@
-#include "line_settings.h"
+#include "line_settings_posix.h"
 
 #include <array>
 #include <cstdlib>

@@ -1,4 +1,4 @@
-#include "modem_thread.h"
+#include "modem_thread_posix.h"
 
 #include <pthread.h>
 #include <sys/ioctl.h>

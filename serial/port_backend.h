@@ -14,8 +14,6 @@
 
 namespace varnix {
 
-class SerialOs;  // the Linux calls, replaceable in tests
-
 class PortBackend {
   public:
     virtual ~PortBackend() = default;
@@ -31,7 +29,7 @@ class PortBackend {
     virtual void ApplyTimeouts(const CommTimeouts& timeouts) = 0;
 };
 
-// `os` is used by the Linux implementation only; null means the real calls.
-std::unique_ptr<PortBackend> MakePortBackend(CommNotifier& notify, SerialOs* os = nullptr);
+// The operating system's port, reporting to `notify`.
+std::unique_ptr<PortBackend> MakePortBackend(CommNotifier& notify);
 
 }  // namespace varnix

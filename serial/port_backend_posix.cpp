@@ -7,15 +7,16 @@
 #include <memory>
 #include <new>
 
-#include "comm_event_watch.h"
-#include "line_settings.h"
-#include "modem_thread.h"
+#include "comm_event_watch_posix.h"
+#include "line_settings_posix.h"
+#include "modem_thread_posix.h"
 #include "port_backend.h"
+#include "port_backend_posix.h"
 #include "port_names.h"
-#include "read_thread.h"
-#include "serial_os.h"
-#include "thread_shared.h"
-#include "write_thread.h"
+#include "read_thread_posix.h"
+#include "serial_os_posix.h"
+#include "thread_shared_posix.h"
+#include "write_thread_posix.h"
 
 namespace varnix {
 
@@ -222,8 +223,12 @@ void PosixPort::ApplyLine(const LineSettings& line) {
 // descriptor; the main loop sees the descriptor readable and raises the messages in
 // order. No Qt object crosses threads, so the hand-over is plain to the thread sanitizer.
 
-std::unique_ptr<PortBackend> MakePortBackend(CommNotifier& notify, SerialOs* os) {
-    return std::make_unique<PosixPort>(notify, os ? *os : SerialOs::Real());
+std::unique_ptr<PortBackend> MakePosixPortBackend(CommNotifier& notify, SerialOs& os) {
+    return std::make_unique<PosixPort>(notify, os);
+}
+
+std::unique_ptr<PortBackend> MakePortBackend(CommNotifier& notify) {
+    return MakePosixPortBackend(notify, SerialOs::Real());
 }
 
 }  // namespace varnix

@@ -213,7 +213,7 @@ void Win32Port::ApplyTimeouts(const CommTimeouts& timeouts) {
 
 }  // namespace
 
-std::unique_ptr<PortBackend> MakePortBackend(CommNotifier& notify, SerialOs*) {
+std::unique_ptr<PortBackend> MakePortBackend(CommNotifier& notify) {
     return std::make_unique<Win32Port>(notify);
 }
 

@@ -1,4 +1,4 @@
-#include "read_thread.h"
+#include "read_thread_posix.h"
 
 #include <cerrno>
 #include <chrono>

@@ -1,4 +1,4 @@
-#include "serial_os.h"
+#include "serial_os_posix.h"
 
 #include <fcntl.h>
 #include <sys/eventfd.h>

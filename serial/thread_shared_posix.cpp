@@ -1,4 +1,4 @@
-#include "thread_shared.h"
+#include "thread_shared_posix.h"
 
 #include <cstdint>
 

@@ -1,4 +1,4 @@
-#include "write_thread.h"
+#include "write_thread_posix.h"
 
 #include <cerrno>
 

@@ -16,8 +16,9 @@
 
 #include "comm.h"
 #include "comm_event.h"
+#include "port_backend_posix.h"
 #include "pty_pair.h"
-#include "serial_os.h"
+#include "serial_os_posix.h"
 
 namespace varnix {
 namespace {
@@ -343,7 +344,7 @@ class ScriptedCommTest : public ::testing::Test {
     ~ScriptedCommTest() override { comm.ClosePort(); }
     testing::PtyPair pty;
     ScriptedOs os;
-    TComm comm{nullptr, os};
+    TComm comm{nullptr, [this](CommNotifier& notify) { return MakePosixPortBackend(notify, os); }};
     Recorder events{comm};
 };
 

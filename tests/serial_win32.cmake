@@ -31,6 +31,7 @@ set(serial_win32_cases
     "SerialWin32Test.AFrameGoesOutAndTheWholeReplyComesBackAsOneChunk|--numbers,3"
     "SerialWin32Test.TheFarEndClosingRequestsAHangup|--hangup-after,1"
     "SerialWin32Test.CarrierChangesAreModemEvents|--numbers,3"
+    "SerialWin32Test.LineSettingsReachTheDriverAtOpenAndWhileOpen|--numbers,3"
     "SerialWin32TransferTest.ReadsTheDeviceThenWritesATableThatReadsBackTheSame|--numbers,12")
 foreach(case IN LISTS serial_win32_cases)
     string(REGEX REPLACE "[|,]" ";" parts "${case}")

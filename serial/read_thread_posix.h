@@ -5,9 +5,9 @@
 
 #include <cstddef>
 
-#include "comm_event_watch.h"
-#include "serial_os.h"
-#include "thread_shared.h"
+#include "comm_event_watch_posix.h"
+#include "serial_os_posix.h"
+#include "thread_shared_posix.h"
 
 namespace varnix {
 

@@ -10,7 +10,7 @@
 
 #include "comm_inbox.h"
 #include "comm_types.h"
-#include "serial_os.h"
+#include "serial_os_posix.h"
 #include "worker_thread.h"
 
 namespace varnix {

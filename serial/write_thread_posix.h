@@ -6,8 +6,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "serial_os.h"
-#include "thread_shared.h"
+#include "serial_os_posix.h"
+#include "thread_shared_posix.h"
 
 namespace varnix {
 

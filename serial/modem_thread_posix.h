@@ -4,9 +4,9 @@
 // TIOCMIWAIT cannot wait on a descriptor, so Stop interrupts it with a signal.
 #pragma once
 
-#include "comm_event_watch.h"
-#include "serial_os.h"
-#include "thread_shared.h"
+#include "comm_event_watch_posix.h"
+#include "serial_os_posix.h"
+#include "thread_shared_posix.h"
 
 namespace varnix {
 

@@ -6,7 +6,7 @@
 #include <mutex>
 
 #include "comm_event.h"
-#include "serial_os.h"
+#include "serial_os_posix.h"
 
 namespace varnix {
 
