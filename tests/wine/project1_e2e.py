@@ -20,7 +20,14 @@ NUMBERS = ["+3859%07d" % (slot * 7919 % 10000000) for slot in range(1, 6)]
 
 
 def fail(text):
-    sys.exit("project1_e2e: " + text)
+    # What the screen showed, for the one reading the failure.
+    shot = os.path.abspath("project1_e2e_failure.png")
+    subprocess.run(["import", "-window", "root", shot], capture_output=True)
+    windows = subprocess.run(["xdotool", "search", "--name", "."], capture_output=True,
+                             text=True).stdout.split()
+    names = [subprocess.run(["xdotool", "getwindowname", w], capture_output=True,
+                            text=True).stdout.strip() for w in windows]
+    sys.exit("project1_e2e: %s (windows: %r; screen: %s)" % (text, names, shot))
 
 
 def wait_for(what, condition, seconds=60):
@@ -76,8 +83,9 @@ def settled(path, quiet=1.5, seconds=60):
 def choose_file(path):
     """Answers the open or save dialog, native under Wine, with `path`."""
     time.sleep(1)
+    # Wine's file dialog has no title: it is the visible window that is new.
     dialog = wait_for("a file dialog", lambda: [w for w in xdotool(
-        "search", "--onlyvisible", "--name", ".") if w not in known] or None)[0]
+        "search", "--onlyvisible", "--classname", ".") if w not in known] or None)[0]
     type_text(dialog, winpath(path))
     keys(dialog, "Return")
 
@@ -149,13 +157,13 @@ def main():
 
             program = subprocess.Popen(["wine", project1], env=dict(os.environ, LD_PRELOAD=preload))
             main_window = window(TITLE, 120)
-            known.extend(xdotool("search", "--name", "."))
+            known.extend(xdotool("search", "--classname", "."))
             time.sleep(1)
 
             click(main_window, 108, 562)  # Load From Device
             settled(log)
             click(main_window, 204, 106)  # the relay time-out
-            keys(main_window, "ctrl+a")
+            keys(main_window, "End", *["BackSpace"] * 8)
             type_text(main_window, "3000")
             click(main_window, 232, 562)  # Write To Device
             settled(log)
@@ -165,7 +173,9 @@ def main():
             choose_file(saved)
             close_message("message")
             saved += ".mdb"
-            with sqlite3.connect(saved) as db:
+            if not os.path.exists(saved):
+                fail("no %s; the folder has %r" % (saved, os.listdir(work)))
+            with sqlite3.connect("file:%s?mode=ro" % saved, uri=True) as db:
                 phones = [row[0] for row in db.execute(
                     "SELECT phone FROM phone WHERE phone <> '' ORDER BY id")]
                 times = [row[0] for row in db.execute("SELECT time FROM pcong")]
