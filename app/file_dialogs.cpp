@@ -34,6 +34,9 @@ std::optional<std::string> FileDialogs::Show(const FileRequest& request) {
         dialog.setFileMode(QFileDialog::AnyFile);
         dialog.setAcceptMode(request.save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
         dialog.setOption(QFileDialog::DontConfirmOverwrite, request.save);
+        // Qt's own dialog on every system: the native Windows one appends the filter's
+        // suffix to a typed name, and "Write To File..." appends ".mdb" itself.
+        dialog.setOption(QFileDialog::DontUseNativeDialog, true);
         if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty()) {
             chosen = QFile::encodeName(dialog.selectedFiles().constFirst()).toStdString();
         }

@@ -151,6 +151,9 @@ QMenu* TForm2::LinkMenu(int index) {
 }
 
 void TForm2::ShowLinkMenu(int index, QPoint globalPos) {
+    if (!CanLinkPorts()) {
+        return;
+    }
     QMenu* menu = LinkMenu(index);
     menu->setAttribute(Qt::WA_DeleteOnClose);
     menu->popup(globalPos);

@@ -11,6 +11,17 @@ std::string DeviceLine(const SerialDevice& device) {
 }
 
 std::string HowToLink(const std::string& name, const std::vector<SerialDevice>& found) {
+    if (!CanLinkPorts()) {
+        if (found.empty()) {
+            return "No serial port was found. Plug in an adapter, then choose its port in "
+                   "\"Configure Port...\" and press OK.";
+        }
+        std::string text = "Serial ports found:";
+        for (const SerialDevice& device : found) {
+            text += " " + device.path;
+        }
+        return text + "\nChoose the device's port in \"Configure Port...\" and press OK.";
+    }
     if (found.empty()) {
         return "No serial device was found. Plug in an adapter, then right-click " + name +
                " in \"Configure Port...\" to link it.";

@@ -28,6 +28,10 @@ struct PortRoute {
 PortRoute RoutePort(const std::string& name, const std::vector<SerialDevice>& found,
                     const std::string& root = "");
 
+// Whether port names can be linked to devices (LinkPort). Not on Windows, where a port's
+// name is the device's own.
+bool CanLinkPorts();
+
 // Points `name` at `target` by the link the port-name map reads, replacing the one there;
 // an empty `target` removes the link. False with `error` set when that fails.
 bool LinkPort(const std::string& name, const std::string& target, std::string& error);

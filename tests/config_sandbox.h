@@ -1,8 +1,8 @@
-// Points the per-user configuration folder at a fresh temporary folder for one test.
+// Points the per-user configuration folder at a fresh temporary folder for one test. On
+// Windows the folder is only scratch space: the settings live in the registry there.
 #pragma once
 
-#include <unistd.h>
-
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -15,13 +15,13 @@ class ConfigSandbox {
   public:
     ConfigSandbox() {
         root_ = std::filesystem::temp_directory_path() /
-                ("varnix-config-" + std::to_string(::getpid()) + "-" + std::to_string(++count_));
+                ("varnix-config-" + std::to_string(Stamp()) + "-" + std::to_string(++count_));
         std::filesystem::remove_all(root_);
         std::filesystem::create_directories(root_);
-        setenv("XDG_CONFIG_HOME", root_.c_str(), 1);
+        SetConfigHome(root_.string());
     }
     ~ConfigSandbox() {
-        unsetenv("XDG_CONFIG_HOME");
+        SetConfigHome("");
         std::error_code ignored;
         std::filesystem::permissions(Folder(), std::filesystem::perms::owner_all,
                                      std::filesystem::perm_options::add, ignored);
@@ -42,6 +42,24 @@ class ConfigSandbox {
     }
 
   private:
+    // Told apart from other test processes by the start time (nanoseconds).
+    static long long Stamp() {
+        static const long long stamp = std::chrono::steady_clock::now().time_since_epoch().count();
+        return stamp;
+    }
+    // An empty folder removes the setting.
+    static void SetConfigHome(const std::string& folder) {
+#ifdef _WIN32
+        _putenv_s("XDG_CONFIG_HOME", folder.c_str());
+#else
+        if (folder.empty()) {
+            unsetenv("XDG_CONFIG_HOME");
+        } else {
+            setenv("XDG_CONFIG_HOME", folder.c_str(), 1);
+        }
+#endif
+    }
+
     inline static int count_ = 0;
     std::filesystem::path root_;
 };

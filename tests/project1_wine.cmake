@@ -1,0 +1,15 @@
+# Project1.exe of the Windows package under Wine and a virtual X server, with the windows
+# platform plugin, driven through the X server against the virtual relay device on the
+# pseudo-terminal that the serial tests' COM1 leads to (serial_win32.cmake).
+find_program(VARNIX_XVFB_RUN xvfb-run REQUIRED)
+find_program(VARNIX_PYTHON NAMES python3 REQUIRED)
+add_test(NAME project1_under_wine_reads_edits_writes_saves_loads_and_stores_the_port
+         COMMAND ${VARNIX_XVFB_RUN} -a -s "-screen 0 1024x768x24"
+                 ${VARNIX_PYTHON} ${CMAKE_CURRENT_SOURCE_DIR}/wine/project1_e2e.py
+                 ${CMAKE_BINARY_DIR}/Varnix-${PROJECT_VERSION}-windows-x64/Project1.exe
+                 ${relay_device} ${PROJECT_SOURCE_DIR}/scripts/windows/wine-map-port
+                 ${VARNIX_WINE_MODEM_LINES} ${CMAKE_CURRENT_BINARY_DIR}/wine-ports)
+# It restarts the prefix's server, which ends every program running in it.
+set_tests_properties(project1_under_wine_reads_edits_writes_saves_loads_and_stores_the_port
+    PROPERTIES RUN_SERIAL TRUE TIMEOUT 300
+    ENVIRONMENT "WINEPREFIX=${VARNIX_WINE_PREFIX};WINEDEBUG=-all;WINEDLLOVERRIDES=mscoree,mshtml=")
