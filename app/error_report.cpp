@@ -25,7 +25,7 @@ std::string ProgramTitle(std::string_view executablePath) {
 }
 
 void ErrorReport::ShowNow(const std::string& message) {
-    const std::string path = QCoreApplication::applicationFilePath().toLocal8Bit().toStdString();
+    const std::string path = QCoreApplication::applicationFilePath().toStdString();
     boxes_.Show(
         {ErrorReportText(message), ProgramTitle(path), MessageIcon::Stop, MessageButtons::Ok});
 }

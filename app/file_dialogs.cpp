@@ -1,7 +1,6 @@
 #include "file_dialogs.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QStringList>
@@ -29,7 +28,7 @@ std::optional<std::string> FileDialogs::Show(const FileRequest& request) {
     } else {
         // The open dialog takes any name, existing or not, so that a missing file reaches
         // the load and its error report.
-        QFileDialog dialog(owner_, QString(), QFile::decodeName(request.initialFolder.c_str()),
+        QFileDialog dialog(owner_, QString(), QString::fromStdString(request.initialFolder),
                            QtFilter(request.filter));
         dialog.setFileMode(QFileDialog::AnyFile);
         dialog.setAcceptMode(request.save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
@@ -38,11 +37,11 @@ std::optional<std::string> FileDialogs::Show(const FileRequest& request) {
         // suffix to a typed name, and "Write To File..." appends ".mdb" itself.
         dialog.setOption(QFileDialog::DontUseNativeDialog, true);
         if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty()) {
-            chosen = QFile::encodeName(dialog.selectedFiles().constFirst()).toStdString();
+            chosen = dialog.selectedFiles().constFirst().toStdString();
         }
     }
     if (chosen) {
-        QDir::setCurrent(QFileInfo(QFile::decodeName(chosen->c_str())).absolutePath());
+        QDir::setCurrent(QFileInfo(QString::fromStdString(*chosen)).absolutePath());
     }
     return chosen;
 }

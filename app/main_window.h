@@ -119,6 +119,8 @@ class TForm1 : public QMainWindow,
     // It returns true or ends the user action with the silent abort.
     bool SaveToDatabase(const std::string& fileName);
     void ShowNotice(const char* text);
+    // The work file's path. Paths travel as UTF-8 on every system: the store and the
+    // system layer take them so, and Windows opens them by their wide-character names.
     std::string WorkFile() const;
 
     // TransferScreen

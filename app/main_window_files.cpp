@@ -1,7 +1,6 @@
 // The main window's settings files: load, "Write To File...", and the offer to save on
 // closing.
 #include <QDir>
-#include <QFile>
 
 #include "file_copy.h"
 #include "jet_file.h"
@@ -18,7 +17,7 @@ constexpr char kFilter[] = "*.mdb|*.mdb";
 }  // namespace
 
 std::string TForm1::WorkFile() const {
-    return QFile::encodeName(Label3->text()).toStdString();
+    return Label3->text().toStdString();
 }
 
 void TForm1::ShowNotice(const char* text) {
@@ -31,7 +30,7 @@ void TForm1::BitBtn1Click() {
         return;
     }
     BitBtn5Click();
-    Label3->setText(QFile::decodeName(path->c_str()));
+    Label3->setText(QString::fromStdString(*path));
     LoadSettings(ADOQuery1, *path, *this);
 }
 
@@ -70,7 +69,7 @@ void TForm1::BitBtn2Click() {
     }
     if (SaveToDatabase(newFile)) {
         ShowNotice("Saved successfully");
-        Label3->setText(QFile::decodeName(newFile.c_str()));
+        Label3->setText(QString::fromStdString(newFile));
     }
 }
 

@@ -6,6 +6,8 @@
 #include <set>
 #include <utility>
 
+#include "file_open.h"
+
 namespace varnix {
 
 namespace {
@@ -205,7 +207,7 @@ FileKind FileKindOf(const std::uint8_t* bytes, std::size_t size) {
 }
 
 FileKind FileKindOfPath(const std::string& path) {
-    std::FILE* file = std::fopen(path.c_str(), "rb");
+    std::FILE* file = OpenForReading(path);
     if (file == nullptr) {
         return FileKind::Unknown;
     }
@@ -292,7 +294,7 @@ JetFile::JetFile(std::vector<std::uint8_t> bytes) : bytes_(std::move(bytes)) {
 }
 
 JetFile JetFile::Open(const std::string& path) {
-    std::FILE* file = std::fopen(path.c_str(), "rb");
+    std::FILE* file = OpenForReading(path);
     if (file == nullptr) {
         throw JetError(JetError::Kind::Unsupported, "unable to open database file");
     }

@@ -199,6 +199,15 @@ TEST_F(MainWindowTest, CrearAllClearsTheConfigurationOnly) {
     EXPECT_EQ(form1->StatusText(), "Status bar .....");
 }
 
+// Paths travel as UTF-8 on every system: a file named outside the ANSI code page ("Жπ")
+// is shown by its own name.
+TEST_F(MainWindowTest, FileNamedOutsideTheCodePageIsShownByItsName) {
+    const std::string name = "\xD0\x96\xCF\x80-missing.mdb";
+    form1->Dialogs().SetAnswerer([&](const FileRequest&) { return name; });
+    Click("Load From File...");
+    EXPECT_EQ(form1->Label3->text(), QString::fromUtf8(name.c_str()));
+}
+
 TEST_F(MainWindowTest, WriteStartRefusesBadTimeoutsWithAMessage) {
     form1->Edit1->setFocus();
     form1->Edit1->setText("");

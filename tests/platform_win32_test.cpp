@@ -75,6 +75,13 @@ TEST(FileCopyWin32, CopyNeverReplacesAnExistingFile) {
     // Paths are UTF-8, not the ANSI code page: a name with an accented letter keeps it.
     EXPECT_TRUE(CopyFileNoOverwrite(source.string(), folder.string() + "\\B\xC3\xA4nke.mdb"));
     EXPECT_TRUE(fs::exists(folder / fs::path(u8"B\u00e4nke.mdb")));
+
+    // A read-only template still gives a work file that can be saved.
+    fs::permissions(source, fs::perms::owner_write, fs::perm_options::remove);
+    EXPECT_TRUE(CopyFileNoOverwrite(source.string(), (folder / "copy.mdb").string()));
+    EXPECT_NE(fs::status(folder / "copy.mdb").permissions() & fs::perms::owner_write,
+              fs::perms::none);
+    fs::permissions(source, fs::perms::owner_write, fs::perm_options::add);
     fs::remove_all(folder);
 }
 

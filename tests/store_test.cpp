@@ -1,6 +1,6 @@
 // The settings store on its own, without the window: a work file made from the template
-// keeps what was saved, and a genuine Access file is read through the Jet reader. This is
-// the store's test in the Windows build, where the window is not built.
+// keeps what was saved, and a genuine Access file is read through the Jet reader, both
+// under names outside the ANSI code page. This is the store's test in the Windows build.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -45,11 +45,17 @@ class StoreTest : public ::testing::Test {
     }
     void TearDown() override { fs::remove_all(folder_); }
 
+    // A UTF-8 path in the test's folder, its name outside the ANSI code page ("Жπ").
+    std::string OutsideCodePage(const char* suffix) const {
+        return folder_.string() + static_cast<char>(fs::path::preferred_separator) +
+               "\xD0\x96\xCF\x80" + suffix;
+    }
+
     fs::path folder_;
 };
 
 TEST_F(StoreTest, WorkFileMadeFromTheTemplateKeepsWhatWasSaved) {
-    const std::string work = (folder_ / "work.mdb").string();
+    const std::string work = OutsideCodePage(".mdb");
     ASSERT_TRUE(CopyFileNoOverwrite(VARNIX_TEMPLATE, work));
 
     Values saved;
@@ -70,8 +76,10 @@ TEST_F(StoreTest, WorkFileMadeFromTheTemplateKeepsWhatWasSaved) {
 
 TEST_F(StoreTest, AccessFileIsReadThroughTheJetReader) {
     VARNIX_NEED_JET_SAMPLES(samples);
+    const std::string copy = OutsideCodePage("-small.mdb");
+    ASSERT_TRUE(CopyFileNoOverwrite((*samples / "settings_small.mdb").string(), copy));
     Values loaded;
-    LoadJetSettings((*samples / "settings_small.mdb").string(), loaded);
+    LoadJetSettings(copy, loaded);
     std::map<int, std::string> filled;
     for (int slot = 1; slot <= 500; ++slot) {
         if (!loaded.PhoneText(slot).empty()) {
