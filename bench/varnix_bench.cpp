@@ -10,9 +10,7 @@
 
 #include <dirent.h>
 #include <QApplication>
-#include <QEventLoop>
 #include <QTest>
-#include <QTimer>
 #include <algorithm>
 #include <array>
 #include <chrono>
@@ -28,6 +26,7 @@
 #include <vector>
 
 #include "application.h"
+#include "bench_figures.h"
 #include "comm.h"
 #include "device_runner.h"
 #include "main_window.h"
@@ -41,41 +40,9 @@ extern char** environ;
 namespace {
 
 using namespace varnix;
-using Clock = std::chrono::steady_clock;
+using namespace varnix::bench;
 constexpr int kBaud = 9600;
 constexpr double kSilenceMs = 100;
-
-double Ms(Clock::duration d) {
-    return std::chrono::duration<double, std::milli>(d).count();
-}
-
-struct Figure {
-    std::vector<double> runs;
-    double Median() const {
-        auto sorted = runs;
-        std::sort(sorted.begin(), sorted.end());
-        return sorted[sorted.size() / 2];
-    }
-    double Min() const { return *std::min_element(runs.begin(), runs.end()); }
-    double Max() const { return *std::max_element(runs.begin(), runs.end()); }
-};
-
-// Runs the event loop as the program does (QTest's waits sleep between event passes, which
-// would add to every latency) until `done` holds or `limitMs` passed.
-template <typename Done>
-bool RunLoopUntil(Done done, int limitMs) {
-    QEventLoop loop;
-    QTimer check;
-    QObject::connect(&check, &QTimer::timeout, [&] {
-        if (done()) {
-            loop.quit();
-        }
-    });
-    check.start(5);
-    QTimer::singleShot(limitMs, &loop, &QEventLoop::quit);
-    loop.exec();
-    return done();
-}
 
 // Latency from the last byte of a burst arriving to OnReceiveData, less the 100 ms
 // silence the read waits for: 20 bursts of 13 bytes on a pseudo-terminal.
@@ -294,11 +261,6 @@ std::string Machine() {
     return text.str();
 }
 
-void Row(const char* what, const Figure& f, const char* unit, const std::string& limit) {
-    std::printf("| %s | %.1f %s (%.1f to %.1f, %zu runs) | %s |\n", what, f.Median(), unit, f.Min(),
-                f.Max(), f.runs.size(), limit.c_str());
-}
-
 // A genuine 500-row Access file loaded through "Load From File...", click to values shown.
 // Empty when the sample files are not at hand.
 Figure AccessLoads(int runs) {
@@ -329,12 +291,6 @@ Figure AccessLoads(int runs) {
         }
     }
     return load;
-}
-
-std::string Format(const char* format, double a, double b = 0) {
-    char text[160];
-    std::snprintf(text, sizeof text, format, a, b);
-    return text;
 }
 
 }  // namespace

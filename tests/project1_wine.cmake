@@ -13,3 +13,11 @@ add_test(NAME project1_under_wine_reads_edits_writes_saves_loads_and_stores_the_
 set_tests_properties(project1_under_wine_reads_edits_writes_saves_loads_and_stores_the_port
     PROPERTIES RUN_SERIAL TRUE TIMEOUT 300
     ENVIRONMENT "WINEPREFIX=${VARNIX_WINE_PREFIX};WINEDEBUG=-all;WINEDLLOVERRIDES=mscoree,mshtml=")
+
+# The package's zip, unpacked alone, starts in a new prefix with nothing else installed.
+add_test(NAME project1_package_starts_in_a_new_wine_prefix
+         COMMAND ${VARNIX_XVFB_RUN} -a -s "-screen 0 1024x768x24"
+                 ${CMAKE_CURRENT_SOURCE_DIR}/wine/fresh_prefix_start.sh
+                 ${CMAKE_BINARY_DIR}/Varnix-${PROJECT_VERSION}-windows-x64.zip
+                 ${PROJECT_SOURCE_DIR}/scripts/windows/wine-prefix)
+set_tests_properties(project1_package_starts_in_a_new_wine_prefix PROPERTIES TIMEOUT 300)
