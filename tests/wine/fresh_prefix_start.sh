@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# fresh_prefix_start.sh ZIP PREFIX_SCRIPT: the Windows package, unpacked from its zip into an
-# empty folder, starts Project1.exe in a new Wine prefix where nothing else is installed,
-# shows its window and ends when the window is closed. PREFIX_SCRIPT makes the prefix with
-# every port name leading nowhere, so nothing can reach a real port. Run under xvfb-run.
+# fresh_prefix_start.sh ZIP PREFIX_SCRIPT: the Windows package, unpacked from its zip into
+# an empty folder, starts Project1.exe in a new Wine prefix where nothing else is
+# installed, shows its window with the inside of 345 by 628 pixels, and ends when the
+# window is closed. PREFIX_SCRIPT makes the prefix with every port name leading nowhere,
+# so nothing can reach a real port. Run under xvfb-run.
 set -euo pipefail
 zip=$1
 make_prefix=$2
@@ -35,7 +36,9 @@ for _ in $(seq 240); do
     sleep 0.5
 done
 [ -n "$window" ] || { echo "fresh_prefix_start: no window" >&2; exit 1; }
-echo "Project1.exe shows its window from $(basename "$folder") in a new prefix"
+size=$(xdotool getwindowgeometry "$window" | sed -n 's/^ *Geometry: //p')
+echo "Project1.exe shows its window ($size) from $(basename "$folder") in a new prefix"
+[ "$size" = 345x628 ] || { echo "fresh_prefix_start: the window's inside is $size" >&2; exit 1; }
 # Alt+F4, which Windows turns into the close box's command.
 xdotool windowfocus --sync "$window" key alt+F4
 for _ in $(seq 60); do
