@@ -1,6 +1,9 @@
 #include "key_filter.h"
 
 #include <QKeyEvent>
+#include <string>
+
+#include "latin1.h"
 
 namespace varnix {
 
@@ -37,16 +40,13 @@ std::optional<char> TypedCharacter(const QKeyEvent& event) {
         key <= Qt::Key_Z) {
         return static_cast<char>(key - Qt::Key_A + 1);
     }
-    const QString text = event.text();
-    if (text.size() != 1) {
+    // One character, whether it takes one UTF-16 unit or two, types its byte for the
+    // device; a text of several characters types none.
+    const std::string typed = Utf8ToLatin1(event.text().toStdString());
+    if (typed.size() != 1) {
         return std::nullopt;
     }
-    const char16_t unit = text.at(0).unicode();
-    if (unit < 0x20 && unit != '\b' && unit != '\r' && unit != '\x1b') {
-        return static_cast<char>(unit);
-    }
-    // A character outside Latin-1 has no single byte; '?' stands for it, as in ANSI.
-    return unit < 0x100 ? static_cast<char>(unit) : '?';
+    return typed.front();
 }
 
 KeyFilter::KeyFilter(QObject* control, ErrorReport& report, Handler handler)

@@ -1,7 +1,10 @@
-// Key filters see the characters a key press types, as single bytes: Enter 13, Backspace
-// 8, Escape 27, Ctrl+letter its control code (Ctrl+C 3, Ctrl+V 22, Ctrl+X 24), otherwise
-// the key's Latin-1 text. Editing keys (Delete, arrows, Home, End, the page keys, Tab)
-// never reach them, whatever text the platform gives them.
+// Key filters see the characters a key press types as the single bytes the device would
+// be given for them: Enter 13, Backspace 8, Escape 27, Ctrl+letter its control code
+// (Ctrl+C 3, Ctrl+V 22, Ctrl+X 24), otherwise the Latin-1 byte of the key's one
+// character, or '?' for a character outside Latin-1 (the conversion of every text sent,
+// common/latin1.h). Such a byte is no UTF-8 text: filters compare it with ASCII only.
+// Editing keys (Delete, arrows, Home, End, the page keys, Tab) never reach them, whatever
+// text the platform gives them.
 // A filter drops the character by throwing the silent abort; the key press then never
 // reaches the control, which is how Ctrl+V is kept from pasting.
 #pragma once

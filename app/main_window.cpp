@@ -18,14 +18,6 @@ namespace {
 
 constexpr int kTimerIntervalMs = 500;
 
-QString Latin1(const std::string& text) {
-    return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-std::string Bytes(const QString& text) {
-    return text.toLatin1().toStdString();
-}
-
 bool IsDigit(char key) {
     return key >= '0' && key <= '9';
 }
@@ -212,7 +204,7 @@ void TForm1::Edit1KeyPress(char& key) {
 }
 
 void TForm1::Edit1Exit() {
-    const std::string text(TrimBlanks(Bytes(Edit1->text())));
+    const std::string text(TrimBlanks(Edit1->text().toStdString()));
     std::int32_t value = 0;
     if (!ParseDecimalInt32(text, value)) {
         throw std::runtime_error("'" + text + "' is not a valid integer value");
@@ -279,29 +271,31 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
 }
 
 // --- the on-screen values the transfers use -----------------------------------------
+// Texts are UTF-8 on this side of the widgets, as everywhere in the program; the link
+// turns them into the device's bytes.
 
 std::string TForm1::PhoneText(int slot) const {
-    return Bytes(StringGrid1->Cell(1, slot));
+    return StringGrid1->Cell(1, slot).toStdString();
 }
 
 void TForm1::SetPhoneText(int slot, const std::string& text) {
-    StringGrid1->SetCell(1, slot, Latin1(text));
+    StringGrid1->SetCell(1, slot, QString::fromStdString(text));
 }
 
 std::string TForm1::TimeoutText() const {
-    return Bytes(Edit1->text());
+    return Edit1->text().toStdString();
 }
 
 void TForm1::SetTimeoutText(const std::string& text) {
-    Edit1->setText(Latin1(text));
+    Edit1->setText(QString::fromStdString(text));
 }
 
 std::string TForm1::PasswordText() const {
-    return Bytes(Edit2->text());
+    return Edit2->text().toStdString();
 }
 
 void TForm1::SetPasswordText(const std::string& text) {
-    Edit2->setText(Latin1(text));
+    Edit2->setText(QString::fromStdString(text));
 }
 
 std::string TForm1::ChosenPortName() const {

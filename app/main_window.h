@@ -51,6 +51,8 @@ class TForm1 : public QMainWindow,
     FileDialogs& Dialogs() { return dialogs_; }
     ErrorReport& Report() { return report_; }
     std::string StatusText() const { return StatusPanel->Text(); }
+    // The on-screen values as the device transfers reach them; texts are UTF-8.
+    TransferScreen& Screen() { return *this; }
 
     // Controls, as laid out.
     QGroupBox* GroupBox1;

@@ -18,9 +18,9 @@ MessageResult MessageBoxes::Show(const MessageRequest& request) {
         icon = QMessageBox::Information;
     }
     const bool yesNo = request.buttons == MessageButtons::YesNo;
-    QPointer<QMessageBox> box =
-        new QMessageBox(icon, QString::fromLatin1(request.title), QString::fromLatin1(request.text),
-                        yesNo ? (QMessageBox::Yes | QMessageBox::No) : QMessageBox::Ok, owner_);
+    QPointer<QMessageBox> box = new QMessageBox(
+        icon, QString::fromStdString(request.title), QString::fromStdString(request.text),
+        yesNo ? (QMessageBox::Yes | QMessageBox::No) : QMessageBox::Ok, owner_);
     box->setInformativeText(QString::fromStdString(request.detail));
     box->setDefaultButton(yesNo ? QMessageBox::Yes : QMessageBox::Ok);
     if (yesNo) {

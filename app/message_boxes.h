@@ -12,12 +12,13 @@ enum class MessageIcon { None, Stop, Question, Information };
 enum class MessageButtons { Ok, YesNo };  // Yes is the default of Yes/No
 enum class MessageResult { Ok, Yes, No };
 
+// Texts are UTF-8.
 struct MessageRequest {
     std::string text;
     std::string title;
     MessageIcon icon = MessageIcon::None;
     MessageButtons buttons = MessageButtons::Ok;
-    std::string detail = {};  // informative text under the message; UTF-8
+    std::string detail = {};  // informative text under the message
 };
 
 class MessageBoxes {

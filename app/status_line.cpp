@@ -12,7 +12,7 @@ StatusLine::StatusLine(QStatusBar* bar, const std::string& initialText) : QLabel
 }
 
 void StatusLine::SetText(const std::string& text) {
-    setText(QString::fromLatin1(text));
+    setText(QString::fromStdString(text));
 }
 
 }  // namespace varnix

@@ -12,9 +12,10 @@ namespace varnix {
 class StatusLine : public QLabel {
     Q_OBJECT
   public:
+    // Texts are UTF-8 both ways.
     StatusLine(QStatusBar* bar, const std::string& initialText);
     void SetText(const std::string& text);
-    std::string Text() const { return text().toLatin1().toStdString(); }
+    std::string Text() const { return text().toStdString(); }
 };
 
 }  // namespace varnix

@@ -21,7 +21,7 @@ std::uint16_t ReadWord(const std::uint8_t* at) {
 // A text in the work area runs from `begin` to the first zero byte, or to `end`.
 std::string ReadText(const std::uint8_t* begin, const std::uint8_t* end) {
     const auto* zero = std::find(begin, end, std::uint8_t{0});
-    return std::string(begin, zero);
+    return Latin1ToUtf8(std::string(begin, zero));
 }
 
 }  // namespace
@@ -49,10 +49,11 @@ std::size_t BuildWriteParameters(TxBufferBytes& buffer, std::int32_t timeoutMs,
 }
 
 std::size_t BuildSetPassword(TxBufferBytes& buffer, std::string_view password) {
+    const std::string bytes = Utf8ToLatin1(password);
     buffer[0] = kFrameStart;
     buffer[1] = static_cast<std::uint8_t>(Command::SetPassword);
     for (std::size_t i = 0; i < kPasswordLength; ++i) {
-        buffer[2 + i] = static_cast<std::uint8_t>(password.at(i));
+        buffer[2 + i] = static_cast<std::uint8_t>(bytes.at(i));
     }
     buffer[6] = kFrameEnd;
     return kSetPasswordFrameLength;
@@ -64,8 +65,8 @@ void PutPhoneRecord(std::uint8_t* frame, std::size_t index, int slot, std::strin
     const auto slotBits = static_cast<std::uint32_t>(slot);
     record[0] = HighByte(slotBits);
     record[1] = LowByte(slotBits);
-    const std::size_t n = std::min(text.size(), kPhoneTextMax);
-    std::memcpy(record + 2, text.data(), n);
+    const std::string bytes = Utf8ToLatin1(text);
+    std::memcpy(record + 2, bytes.data(), std::min(bytes.size(), kPhoneTextMax));
 }
 
 PhoneFrameBuilder::PhoneFrameBuilder(TxBufferBytes& buffer) : buffer_(buffer) {
@@ -93,10 +94,11 @@ FrameBytes BuildStatusReply(Command code) {
 }
 
 FrameBytes BuildPasswordReply(std::string_view password) {
-    FrameBytes frame(password.size() + 4, 0);
+    const std::string bytes = Utf8ToLatin1(password);
+    FrameBytes frame(bytes.size() + 4, 0);
     frame[0] = kFrameStart;
     frame[1] = static_cast<std::uint8_t>(Command::Password);
-    std::copy(password.begin(), password.end(), frame.begin() + 2);
+    std::copy(bytes.begin(), bytes.end(), frame.begin() + 2);
     frame.back() = kFrameEnd;
     return frame;
 }

@@ -1,5 +1,7 @@
 // Frames of the serial link to the relay device: 0xAA, command code, payload length,
 // payload, 0xEE. 16-bit numbers go high byte first; there is no checksum and no escaping.
+// Texts (phone numbers, the password) are UTF-8 here, as everywhere in the program; in a
+// frame each character is one Latin-1 byte, and a character without one goes out as '?'.
 #pragma once
 
 #include <array>
@@ -11,6 +13,7 @@
 
 #include "decimal_number.h"
 #include "device_values.h"
+#include "latin1.h"
 
 namespace varnix {
 

@@ -238,6 +238,56 @@ TEST_F(DeviceTransferTest, NumberInSlot500AloneGoesOutWithSlotBytes01F4) {
     EXPECT_EQ(sent[0][18], 0);
 }
 
+// The screen's texts are UTF-8; the device is given and gives one Latin-1 byte a character.
+TEST_F(DeviceTransferTest, TextsGoOutAsLatin1BytesAndComeBackAsUtf8) {
+    screen.phones[1] = "caf\xC3\xA9";     // café
+    screen.phones[2] = "\xE2\x82\xAC+1";  // the euro sign has no Latin-1 byte
+    screen.phones[3].clear();
+    for (int i = 0; i < 14; ++i) {
+        screen.phones[3] += "\xC3\xA9";  // 14 characters in 28 bytes: 13 characters go out
+    }
+    transfer.StartWrite();
+    transfer.Tick();
+    Receive(StatusReply(0x20));
+    transfer.Tick();
+    TakeSent();
+    transfer.Tick();
+    const auto sent = TakeSent();
+    ASSERT_EQ(sent.size(), 1u);
+    ASSERT_EQ(sent[0].size(), 3u + 16 * 3 + 1);
+    const auto text = [&](std::size_t record) {
+        const auto begin = sent[0].begin() + static_cast<std::ptrdiff_t>(3 + 16 * record + 2);
+        return Bytes(begin, begin + 14);
+    };
+    EXPECT_EQ(text(0), (Bytes{'c', 'a', 'f', 0xE9, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
+    EXPECT_EQ(text(1), (Bytes{'?', '+', '1', 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
+    Bytes thirteen(13, 0xE9);
+    thirteen.push_back(0);
+    EXPECT_EQ(text(2), thirteen);
+
+    transfer.StartRead();
+    transfer.Tick();
+    Receive(ParametersReply(2, 1, 0));
+    Bytes records(3 + 16 * 2 + 1, 0);
+    records[0] = 0xAA;
+    records[1] = 0x23;
+    records[2] = 0x20;
+    records[4] = 5;
+    records[5] = 'c';
+    records[6] = 'a';
+    records[7] = 'f';
+    records[8] = 0xE9;
+    records[20] = 6;
+    records[21] = '+';
+    records[22] = 0xFF;
+    records.back() = 0xEE;
+    Receive(records);
+    EXPECT_EQ(screen.phones[5], "caf\xC3\xA9");
+    EXPECT_EQ(screen.phones[6], "+\xC3\xBF");
+    Receive({0xAA, 0x12, '1', '2', 0xB2, 0xB3, 0x00, 0xEE});
+    EXPECT_EQ(screen.password, "12\xC2\xB2\xC2\xB3");  // 12²³
+}
+
 TEST_F(DeviceTransferTest, SilentDeviceEndsEveryTransferWithItsFailure) {
     transfer.StartRead();
     for (int tick = 1; tick <= 3; ++tick) {

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <utility>
 #include <vector>
 
 namespace varnix {
@@ -141,7 +143,7 @@ TEST(LinkFrameTest, PhoneRecordsReplyDecoding) {
     // Records beyond the received bytes read as zero: slot 0, empty text.
     r = Recognize({0xAA, 0x23, 0x20, 0x00, 0x09, '1', '2', 0xEE});
     ASSERT_EQ(r.records.size(), 2u);
-    EXPECT_EQ(r.records[0], (PhoneRecord{9, "12\xEE"}));
+    EXPECT_EQ(r.records[0], (PhoneRecord{9, "12\xC3\xAE"}));  // the end byte 0xEE, read as "î"
     EXPECT_EQ(r.records[1], (PhoneRecord{0, ""}));
 }
 
@@ -177,6 +179,35 @@ TEST(LinkFrameTest, OversizedBurstIsExaminedByItsFirst500Bytes) {
     password[1] = 0x12;
     password.back() = 0xEE;
     EXPECT_EQ(Recognize(password).password.size(), 498u);
+}
+
+TEST(Latin1TextTest, EveryByteComesBackAndCharactersOutsideLatin1BecomeQuestionMarks) {
+    std::string everyByte;
+    for (int byte = 0; byte < 256; ++byte) {
+        everyByte += static_cast<char>(byte);
+    }
+    EXPECT_EQ(Utf8ToLatin1(Latin1ToUtf8(everyByte)), everyByte);
+    EXPECT_EQ(Latin1ToUtf8("+0123"), "+0123");
+    EXPECT_EQ(Latin1ToUtf8("caf\xE9"), "caf\xC3\xA9");
+    EXPECT_EQ(Latin1ToUtf8("\x80\xFF"), "\xC2\x80\xC3\xBF");
+
+    for (const auto& [text, bytes] : std::vector<std::pair<std::string, std::string>>{
+             {"", ""},
+             {"+0123", "+0123"},
+             {"caf\xC3\xA9", "caf\xE9"},
+             {"\xC4\x80", "?"},             // U+0100, the first without a Latin-1 byte
+             {"\xE2\x82\xAC+", "?+"},       // the euro sign
+             {"\xF0\x9F\x98\x80+", "?+"},   // one character of four bytes
+             {"caf\xE9", "caf?"},           // a Latin-1 byte is no UTF-8
+             {"\xC3", "?"},                 // cut off at the end
+             {"\xE2\x82+", "??+"},          // cut off before a character
+             {"\xC0\xB0", "??"},            // '0' in an overlong form
+             {"\xED\xA0\x80", "???"},       // a surrogate
+             {"\xF4\x90\x80\x80", "????"},  // above U+10FFFF
+             {"\xBF\xF8+", "??+"},          // no character starts with these
+         }) {
+        EXPECT_EQ(Utf8ToLatin1(text), bytes) << ::testing::PrintToString(text);
+    }
 }
 
 TEST(LinkFrameTest, DecimalParsing) {

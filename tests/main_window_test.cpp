@@ -99,6 +99,33 @@ TEST_F(MainWindowTest, PhoneKeyFilterAndThirteenCharacterRule) {
     EXPECT_EQ(grid->CurrentRow(), 500);
 }
 
+// A key typing a character outside Latin-1 reaches the filter as '?', also where the
+// character takes two UTF-16 units (U+1F600), and is refused like any letter.
+TEST_F(MainWindowTest, PhoneKeyFilterRefusesCharactersOutsideLatin1) {
+    PhoneGrid* grid = form1->StringGrid1;
+    QLineEdit* editor = grid->Editor();
+    grid->SetCurrentRow(9);
+    editor->setFocus();
+    QTest::keyClicks(editor, "12");
+    for (const QString& text : {QString::fromUtf16(u"\u00E9"), QString::fromUtf16(u"\u20AC"),
+                                QString::fromUtf16(u"\U0001F600")}) {
+        QTest::sendKeyEvent(QTest::Click, editor, Qt::Key_unknown, text, Qt::NoModifier);
+    }
+    QTest::keyClicks(editor, "3");
+    EXPECT_EQ(Cell(9), "123");
+}
+
+// The window's texts are UTF-8 on the program's side of the widgets: a slot set to
+// "café" shows café, and what a cell shows comes back as UTF-8.
+TEST_F(MainWindowTest, SlotTextsCrossTheWidgetsAsUtf8) {
+    TransferScreen& screen = form1->Screen();
+    screen.SetPhoneText(7, "caf\xC3\xA9");
+    EXPECT_EQ(form1->StringGrid1->Cell(1, 7), QString::fromUtf16(u"caf\u00E9"));
+    EXPECT_EQ(screen.PhoneText(7), "caf\xC3\xA9");
+    form1->StringGrid1->SetCell(1, 8, QString::fromUtf16(u"\u0416\u03C0+1"));  // Жπ+1
+    EXPECT_EQ(screen.PhoneText(8), "\xD0\x96\xCF\x80+1");
+}
+
 TEST_F(MainWindowTest, GridNavigation) {
     PhoneGrid* grid = form1->StringGrid1;
     QLineEdit* editor = grid->Editor();

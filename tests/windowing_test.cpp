@@ -141,6 +141,27 @@ TEST(MessageBoxesTest, RealBoxesAreOwnedModalAndDefaultToYes) {
     EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
 }
 
+TEST(MessageBoxesTest, TextsAreShownAsUtf8) {
+    QMainWindow owner;
+    owner.show();
+    MessageBoxes boxes(&owner);
+    QString title;
+    QString text;
+    QTimer::singleShot(0, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        ASSERT_NE(box, nullptr);
+        title = box->windowTitle();
+        text = box->text();
+        QTest::keyClick(box, Qt::Key_Return);
+    });
+    // "Жπ café.mdb", titled "Meldung für Sie".
+    boxes.Show({"/tmp/\xD0\x96\xCF\x80 caf\xC3\xA9.mdb is a Microsoft Access file",
+                "Meldung f\xC3\xBCr Sie", MessageIcon::Information, MessageButtons::Ok});
+    EXPECT_EQ(title, QString::fromUtf16(u"Meldung f\u00FCr Sie"));
+    EXPECT_EQ(text,
+              QString::fromUtf16(u"/tmp/\u0416\u03C0 caf\u00E9.mdb is a Microsoft Access file"));
+}
+
 TEST(FileDialogsTest, OpenDialogTakesTheNameOfAMissingFile) {
     QMainWindow owner;
     owner.show();
@@ -172,6 +193,11 @@ TEST(StatusLineTest, IsALabelInsideTheStatusBar) {
     EXPECT_EQ(status.text(), "Status bar .....");
     status.SetText("Receiving datas:7");
     EXPECT_EQ(status.Text(), "Receiving datas:7");
+    // Texts are UTF-8 both ways: "Жπ café".
+    status.SetText("\xD0\x96\xCF\x80 caf\xC3\xA9");
+    EXPECT_EQ(status.text(), QString::fromUtf16(u"\u0416\u03C0 caf\u00E9"));
+    EXPECT_EQ(status.Text(), "\xD0\x96\xCF\x80 caf\xC3\xA9");
+    status.SetText("Receiving datas:7");
     window.statusBar()->showMessage("transient");
     window.statusBar()->clearMessage();
     EXPECT_EQ(status.Text(), "Receiving datas:7");
