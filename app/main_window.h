@@ -11,6 +11,7 @@
 #include <QPushButton>
 #include <QStatusBar>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "ado_query.h"
@@ -118,8 +119,13 @@ class TForm1 : public QMainWindow,
                            void (TForm1::*handler)());
     void ConfigureComm1();
     // Writes the phone table, the time-out and the flag into the file, all or nothing.
-    // It returns true or ends the user action with the silent abort.
+    // A file that cannot take them is named with the reason, and the save dialog offers a
+    // new file instead, which then becomes the work file. It returns true when the values
+    // were saved, or ends the user action with the silent abort after saying why not.
     bool SaveToDatabase(const std::string& fileName);
+    // Asks for a new file's name and copies the template there; nothing when the user
+    // cancels or the copy fails (which it says).
+    std::optional<std::string> NewFileFromTemplate();
     void ShowNotice(const char* text);
     // The work file's path. Paths travel as UTF-8 on every system: the store and the
     // system layer take them so, and Windows opens them by their wide-character names.
@@ -141,6 +147,10 @@ class TForm1 : public QMainWindow,
     void EnableTimer() override { Timer1.SetEnabled(true); }
 
     CommTransferPort commPort_{Comm1};
+    // The work file as last loaded or saved, when it is a genuine Access file: a save
+    // leaves a file that changed since alone.
+    std::optional<FileDigest> workFileDigest_;
+    std::optional<FileDigest> savedDigest_;  // of the file the last save went into
     TForm2* form2_ = nullptr;
     bool shown_ = false;
 };

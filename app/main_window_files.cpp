@@ -31,23 +31,47 @@ void TForm1::BitBtn1Click() {
     }
     BitBtn5Click();
     Label3->setText(QString::fromStdString(*path));
-    LoadSettings(ADOQuery1, *path, *this);
+    LoadSettings(ADOQuery1, *path, *this, &workFileDigest_);
+}
+
+std::optional<std::string> TForm1::NewFileFromTemplate() {
+    const auto chosen = dialogs_.Show({true, kFilter, std::string()});
+    if (!chosen) {
+        return std::nullopt;
+    }
+    const std::string newFile = *chosen + ".mdb";
+    if (!CopyFileNoOverwrite(TemplatePath(), newFile)) {
+        ShowNotice("Important file is missing, please heavy install software.");
+        return std::nullopt;
+    }
+    return newFile;
 }
 
 bool TForm1::SaveToDatabase(const std::string& fileName) {
-    if (IsAccessFile(fileName)) {
-        // Read, never written: the file stays as it is and the action ends here.
-        boxes_.Show({fileName + " is a Microsoft Access file, which Varnix can read but not "
-                                "write. Use \"Write To File...\" and a new name to keep your "
-                                "changes.",
-                     "message", MessageIcon::Information, MessageButtons::Ok});
-        throw SilentAbort();
-    }
+    const bool workFile = !Label3->text().isEmpty() && fileName == WorkFile();
+    std::optional<FileDigest> digest = workFile ? workFileDigest_ : std::nullopt;
     try {
-        SaveSettings(ADOQuery1, fileName, *this);
-    } catch (...) {
+        SaveSettings(ADOQuery1, fileName, *this, &digest);
+        savedDigest_ = digest;
+        if (workFile) {
+            workFileDigest_ = digest;
+        }
+        return true;
+    } catch (const FileRefused& refused) {
+        boxes_.Show({"Varnix cannot save into " + refused.Path() + ".", "Message",
+                     MessageIcon::Stop, MessageButtons::Ok,
+                     refused.Reason() + "\n\nChoose a new file for your changes."});
+    } catch (const std::exception& error) {
+        boxes_.Show({"Nothing was saved into " + fileName + ".", "Message", MessageIcon::Stop,
+                     MessageButtons::Ok, error.what()});
         throw SilentAbort();
     }
+    const auto newFile = NewFileFromTemplate();
+    if (!newFile || !SaveToDatabase(*newFile)) {
+        throw SilentAbort();
+    }
+    Label3->setText(QString::fromStdString(*newFile));
+    workFileDigest_ = savedDigest_;
     return true;
 }
 
@@ -58,18 +82,16 @@ void TForm1::BitBtn2Click() {
         }
         return;
     }
-    const auto chosen = dialogs_.Show({true, kFilter, std::string()});
-    if (!chosen) {
+    const auto newFile = NewFileFromTemplate();
+    if (!newFile) {
         return;
     }
-    const std::string newFile = *chosen + ".mdb";
-    if (!CopyFileNoOverwrite(TemplatePath(), newFile)) {
-        ShowNotice("Important file is missing, please heavy install software.");
-        return;
-    }
-    if (SaveToDatabase(newFile)) {
+    if (SaveToDatabase(*newFile)) {
         ShowNotice("Saved successfully");
-        Label3->setText(QString::fromStdString(newFile));
+        if (Label3->text().isEmpty()) {  // unless the save went into another new file
+            Label3->setText(QString::fromStdString(*newFile));
+            workFileDigest_ = savedDigest_;
+        }
     }
 }
 

@@ -1,8 +1,13 @@
-// Loading the settings of a genuine Microsoft Access file, read through our own Jet reader.
-// The steps and the results are those of LoadSettings over a Varnix work file.
+// The settings kept in a genuine Microsoft Access file, through our own Jet code. The load
+// gives what LoadSettings gives for a Varnix work file; the save has the meaning of
+// SaveSettings: every `phone` row replaced by one row per non-empty slot in ascending slot
+// order (further columns of a slot that keeps its row keep their values), and the first
+// `pcong` row updated, or one added.
 #pragma once
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
 #include "jet_file.h"
 #include "settings_file.h"
@@ -12,6 +17,28 @@ namespace varnix {
 // Every row of `phone` in stored order, then the first row of `pcong`. Throws
 // DatabaseError where the file cannot be read; values placed so far stay.
 void LoadJetSettings(const JetFile& file, SettingsValues& values);
-void LoadJetSettings(const std::string& path, SettingsValues& values);
+void LoadJetSettings(const std::string& path, SettingsValues& values, FileDigest* digest = nullptr);
+
+// The file's bytes after the save of `values`, built in memory; the file's other tables,
+// pages and header stay byte for byte. Throws JetError: Unsupported, with the reason, for
+// whatever cannot be kept exactly.
+std::vector<std::uint8_t> JetSettingsSaved(const JetFile& file, const SettingsValues& values);
+
+// Checks `saved` as our own reader sees it: the settings read back are `values`, the two
+// tables pass the integrity check, and every page outside them is as in `original`.
+// Throws JetError naming the first difference.
+void VerifyJetSettingsSaved(const std::vector<std::uint8_t>& original,
+                            const std::vector<std::uint8_t>& saved, const SettingsValues& values);
+
+// Saves into the Access file at `path`: the new file is built and verified in memory,
+// written beside it and flushed, and then replaces it in one step. `loaded` is the file as
+// it was loaded (nullptr: not known); a file changed since then is left alone. Throws
+// FileRefused with the reason for anything that keeps the save from happening; the file
+// is then exactly as it was. Returns the digest of the file as saved.
+FileDigest SaveJetSettings(const std::string& path, const SettingsValues& values,
+                           const FileDigest* loaded);
+
+// The lock file Access keeps beside an open database: NAME.ldb for NAME.mdb.
+std::string JetLockFileOf(const std::string& path);
 
 }  // namespace varnix

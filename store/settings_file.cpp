@@ -21,8 +21,47 @@ void ExecuteStatement(AdoQuery& query, const char* sql) {
     query.ExecSql();
 }
 
-// The time-out as the range rule and the write to the device read it.
-std::int32_t TimeoutValue(const std::string& text) {
+// Closes the query's connection however the scope is left.
+struct Disconnecting {
+    AdoQuery& query;
+    ~Disconnecting() { query.Disconnect(); }
+};
+
+// A Varnix work file, in one transaction.
+void SaveSqliteSettings(AdoQuery& query, const std::string& path, const SettingsValues& values,
+                        std::int32_t timeout) {
+    query.SetReadOnly(false);
+    query.SetConnectionString(ConnectionStringFor(path));
+    const Disconnecting closing{query};
+    try {
+        query.BeginTransaction();
+        ExecuteStatement(query, "delete from phone");
+        RunQuery(query, "select * from phone");
+        for (int slot = 1; slot <= kSlotCount; ++slot) {
+            const std::string text = values.PhoneText(slot);
+            if (text.empty()) {
+                continue;
+            }
+            query.Append();
+            query.SetField("id", std::int64_t{slot});
+            query.SetField("phone", text);
+            query.Post();
+        }
+        RunQuery(query, "select * from pcong");
+        query.Edit();
+        query.SetField("rec", std::int64_t{values.ExternalDisconnect() ? 1 : 0});
+        query.SetField("time", std::int64_t{timeout});
+        query.Post();
+        query.Commit();
+    } catch (...) {
+        query.Rollback();
+        throw;
+    }
+}
+
+}  // namespace
+
+std::int32_t SavedTimeout(const std::string& text) {
     std::int32_t value = 0;
     if (!ParseDecimalInt32(text, value)) {
         throw DatabaseError("'" + text + "' is not a valid integer value");
@@ -30,17 +69,32 @@ std::int32_t TimeoutValue(const std::string& text) {
     return value;
 }
 
-// Closes the query's connection however the scope is left.
-struct Disconnecting {
-    AdoQuery& query;
-    ~Disconnecting() { query.Disconnect(); }
-};
+FileDigest DigestOf(const std::vector<std::uint8_t>& bytes) {
+    std::uint64_t hash = 0xcbf29ce484222325ull;  // 64-bit FNV-1a
+    for (const std::uint8_t byte : bytes) {
+        hash = (hash ^ byte) * 0x100000001b3ull;
+    }
+    return {bytes.size(), hash};
+}
 
-}  // namespace
-
-void LoadSettings(AdoQuery& query, const std::string& path, SettingsValues& values) {
+void LoadSettings(AdoQuery& query, const std::string& path, SettingsValues& values,
+                  std::optional<FileDigest>* digest) {
+    if (digest != nullptr) {
+        digest->reset();
+    }
     if (IsAccessFile(path)) {
-        LoadJetSettings(path, values);
+        FileDigest read;
+        try {
+            LoadJetSettings(path, values, &read);
+        } catch (...) {
+            if (digest != nullptr && read.size != 0) {
+                *digest = read;
+            }
+            throw;
+        }
+        if (digest != nullptr) {
+            *digest = read;
+        }
         return;
     }
     query.SetReadOnly(true);  // a load never changes the file
@@ -65,33 +119,21 @@ void LoadSettings(AdoQuery& query, const std::string& path, SettingsValues& valu
     }
 }
 
-void SaveSettings(AdoQuery& query, const std::string& path, const SettingsValues& values) {
-    query.SetReadOnly(false);
-    query.SetConnectionString(ConnectionStringFor(path));
-    const Disconnecting closing{query};
-    try {
-        query.BeginTransaction();
-        ExecuteStatement(query, "delete from phone");
-        RunQuery(query, "select * from phone");
-        for (int slot = 1; slot <= kSlotCount; ++slot) {
-            const std::string text = values.PhoneText(slot);
-            if (text.empty()) {
-                continue;
-            }
-            query.Append();
-            query.SetField("id", std::int64_t{slot});
-            query.SetField("phone", text);
-            query.Post();
+void SaveSettings(AdoQuery& query, const std::string& path, const SettingsValues& values,
+                  std::optional<FileDigest>* loaded) {
+    const std::int32_t timeout = SavedTimeout(values.TimeoutText());
+    if (IsAccessFile(path)) {
+        const FileDigest* expected = loaded != nullptr && *loaded ? &**loaded : nullptr;
+        const FileDigest saved = SaveJetSettings(path, values, expected);
+        if (loaded != nullptr) {
+            *loaded = saved;
         }
-        RunQuery(query, "select * from pcong");
-        query.Edit();
-        query.SetField("rec", std::int64_t{values.ExternalDisconnect() ? 1 : 0});
-        query.SetField("time", std::int64_t{TimeoutValue(values.TimeoutText())});
-        query.Post();
-        query.Commit();
-    } catch (...) {
-        query.Rollback();
-        throw;
+        return;
+    }
+    try {
+        SaveSqliteSettings(query, path, values, timeout);
+    } catch (const DatabaseError& error) {
+        throw FileRefused(path, error.what());
     }
 }
 

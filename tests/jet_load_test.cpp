@@ -117,38 +117,52 @@ TEST_F(JetLoadTest, DamagedOrNewerAccessFilesAreReportedAndLoadNothing) {
     EXPECT_EQ(Slots(), std::vector<std::string>{});
 }
 
-TEST_F(JetLoadTest, AccessFileIsNeverWrittenAndClosingKeepsTheWindowOpen) {
+TEST_F(JetLoadTest, EditsStayInTheAccessFileAndARefusedOneOffersANewFile) {
     VARNIX_NEED_JET_SAMPLES(samples);
-    const fs::path file = Copy(*samples, "settings_small.mdb", "small.mdb");
-    const std::string before = testing::ConfigSandbox::Read(file);
+    const fs::path file = Copy(*samples, "write_compressed_text.mdb", "texts.mdb");
     Load(file);
-    form1->StringGrid1->SetCell(1, 7, "777");
-    const std::string notice = file.string() +
-                               " is a Microsoft Access file, which Varnix can read but not write. "
-                               "Use \"Write To File...\" and a new name to keep your changes.";
-
+    EXPECT_EQ(Cell(2), "B\u00e1lint +36 1 555");
+    EXPECT_EQ(Cell(4), "\u03a9mega 555-0004");
+    form1->StringGrid1->SetCell(1, 7, "5551234");
+    form1->Edit1->setText("45");
     messages.clear();
     form1->BitBtn2->click();
     QCoreApplication::processEvents();
-    ASSERT_EQ(messages.size(), 1u);
-    EXPECT_EQ(messages[0].text, notice);
-    EXPECT_EQ(messages[0].title, "message");
-    EXPECT_EQ(messages[0].icon, MessageIcon::Information);
+    EXPECT_EQ(Texts(), std::vector<std::string>{"Saved successfully"});
+    form1->BitBtn5->click();
+    Load(file);
+    EXPECT_EQ(Cell(7), "5551234");
+    EXPECT_EQ(Cell(2), "B\u00e1lint +36 1 555");
+    EXPECT_EQ(form1->Edit1->text().toStdString(), "45");
 
-    for (const MessageResult answer : {MessageResult::Yes, MessageResult::No}) {
-        messages.clear();
-        answers = {answer, MessageResult::Ok};
-        QCloseEvent event;
-        QCoreApplication::sendEvent(form1.get(), &event);
-        QCoreApplication::processEvents();
-        EXPECT_EQ(event.isAccepted(), answer == MessageResult::No);
-        const std::vector<std::string> shown = answer == MessageResult::Yes
-                                                   ? std::vector<std::string>{"save data", notice}
-                                                   : std::vector<std::string>{"save data"};
-        EXPECT_EQ(Texts(), shown);
-    }
+    // Open elsewhere: the file and the reason, then the save dialog for a new file.
+    std::ofstream(folder / "texts.ldb").put('x');
+    const std::string before = testing::ConfigSandbox::Read(file);
+    form1->StringGrid1->SetCell(1, 8, "888");
+    messages.clear();
+    nextFile = (folder / "kept").string();
+    form1->BitBtn2->click();
+    QCoreApplication::processEvents();
+    ASSERT_EQ(Texts(), (std::vector<std::string>{"Varnix cannot save into " + file.string() + ".",
+                                                 "Saved successfully"}));
+    EXPECT_NE(messages[0].detail.find("texts.ldb"), std::string::npos) << messages[0].detail;
     EXPECT_EQ(testing::ConfigSandbox::Read(file), before);
-    EXPECT_EQ(Cell(7), "777");
+    const fs::path kept = folder / "kept.mdb";
+    EXPECT_EQ(form1->Label3->text().toStdString(), kept.string());
+
+    // Closing saves into the new work file.
+    form1->StringGrid1->SetCell(1, 9, "999");
+    messages.clear();
+    answers = {MessageResult::Yes, MessageResult::Ok};
+    QCloseEvent event;
+    QCoreApplication::sendEvent(form1.get(), &event);
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(event.isAccepted());
+    EXPECT_EQ(Texts(), (std::vector<std::string>{"save data", "Data saved successfully"}));
+    form1->BitBtn5->click();
+    Load(kept);
+    EXPECT_EQ(Cell(9), "999");
+    EXPECT_EQ(Cell(2), "B\u00e1lint +36 1 555");
 }
 
 }  // namespace

@@ -66,6 +66,14 @@ class SettingsFileTest : public testing::MainWindowFixture {
         form1->BitBtn2->click();
         QCoreApplication::processEvents();
     }
+    // The first line of a failed save's message: the file refused, so a new one is
+    // offered; or the values refused, so nothing was written.
+    static std::string Refused(const fs::path& file) {
+        return "Varnix cannot save into " + file.string() + ".";
+    }
+    static std::string NotSaved(const fs::path& file) {
+        return "Nothing was saved into " + file.string() + ".";
+    }
     bool CloseWindow() {
         QCloseEvent event;
         QCoreApplication::sendEvent(form1.get(), &event);
@@ -193,11 +201,14 @@ TEST_F(SettingsFileTest, LoadOfABadFileReportsAndStillSetsTheWorkFile) {
     EXPECT_EQ(Texts(), std::vector<std::string>{"unable to open database file."});
     EXPECT_FALSE(fs::exists(folder / "missing.mdb"));
 
-    // The bad work file makes "Write To File..." fail without a word.
+    // The bad work file makes "Write To File..." say why and offer a new file.
     Load(junk);
     messages.clear();
+    requests.clear();
     WriteToFile();
-    EXPECT_TRUE(messages.empty());
+    EXPECT_EQ(Texts(), std::vector<std::string>{Refused(junk)});
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_TRUE(requests[0].save);
     EXPECT_EQ(testing::ConfigSandbox::Read(junk), before);
 }
 
@@ -210,7 +221,8 @@ TEST_F(SettingsFileTest, FailedSaveLeavesTheFileByteForByte) {
     form1->StringGrid1->SetCell(1, 5, "five");
     form1->Edit1->setText("");
     WriteToFile();
-    EXPECT_TRUE(messages.empty());
+    EXPECT_EQ(Texts(), std::vector<std::string>{NotSaved(file)});
+    EXPECT_EQ(messages[0].detail, "'' is not a valid integer value");
     EXPECT_EQ(testing::ConfigSandbox::Read(file), before);
     // ... and the next save works.
     form1->Edit1->setText("10");
@@ -223,7 +235,7 @@ TEST_F(SettingsFileTest, FailedSaveLeavesTheFileByteForByte) {
         messages.clear();
         form1->StringGrid1->SetCell(1, 6, "six");
         WriteToFile();
-        EXPECT_TRUE(messages.empty());
+        EXPECT_EQ(Texts(), std::vector<std::string>{Refused(file)});
         EXPECT_EQ(testing::ConfigSandbox::Read(file), saved);
     }
 }
@@ -265,7 +277,7 @@ TEST_F(SettingsFileTest, WriteToFileMakesNewFilesFromTheTemplate) {
     form1->Edit1->setText("");
     messages.clear();
     WriteToFile((folder / "broken").string());
-    EXPECT_TRUE(messages.empty());
+    EXPECT_EQ(Texts(), std::vector<std::string>{NotSaved(folder / "broken.mdb")});
     EXPECT_TRUE(fs::exists(folder / "broken.mdb"));
     EXPECT_EQ(form1->Label3->text(), "");
 }
@@ -291,7 +303,7 @@ TEST_F(SettingsFileTest, ClosingOffersToSaveOnlyWithAWorkFile) {
     answers = {MessageResult::Yes};
     messages.clear();
     EXPECT_FALSE(CloseWindow());  // the save failed: the window stays
-    EXPECT_EQ(Texts(), std::vector<std::string>{"save data"});
+    EXPECT_EQ(Texts(), (std::vector<std::string>{"save data", NotSaved(file)}));
 
     form1->Edit1->setText("7");
     answers = {MessageResult::Yes};
@@ -353,7 +365,7 @@ TEST_F(SettingsFileTest, SaveTakesTheTimeoutAsTheRangeRuleReadsIt) {
     Load(file);
     form1->Edit1->setText("+-5");
     WriteToFile();
-    EXPECT_TRUE(messages.empty());
+    EXPECT_EQ(Texts(), std::vector<std::string>{NotSaved(file)});
     EXPECT_EQ(Sql(file, "select time from pcong"), std::vector<std::string>{"9"});
     form1->Edit1->setText("\v7 ");
     WriteToFile();
@@ -376,10 +388,11 @@ TEST_F(SettingsFileTest, FileLockedByAnotherWriterIsLeftAlone) {
     ASSERT_EQ(sqlite3_open(file.c_str(), &writer), SQLITE_OK);
     ASSERT_EQ(sqlite3_exec(writer, "begin exclusive", nullptr, nullptr, nullptr), SQLITE_OK);
     WriteToFile();
-    EXPECT_TRUE(messages.empty());
+    EXPECT_EQ(Texts(), std::vector<std::string>{Refused(file)});
     sqlite3_exec(writer, "rollback", nullptr, nullptr, nullptr);
     sqlite3_close(writer);
     EXPECT_EQ(testing::ConfigSandbox::Read(file), before);
+    messages.clear();
     WriteToFile();
     EXPECT_EQ(Texts(), std::vector<std::string>{"Saved successfully"});
     EXPECT_EQ(Sql(file, "select id from phone"), (std::vector<std::string>{"1", "2"}));
@@ -415,9 +428,10 @@ TEST_F(SettingsFileTest, FullFileSystemLeavesTheFileAsItWas) {
     }
     const std::string before = testing::ConfigSandbox::Read(file);
     WriteToFile();
-    EXPECT_TRUE(messages.empty());
+    EXPECT_EQ(Texts(), std::vector<std::string>{Refused(file)});
     EXPECT_EQ(testing::ConfigSandbox::Read(file), before);
     fs::remove(small / "filler");
+    messages.clear();
     WriteToFile();
     EXPECT_EQ(Texts(), std::vector<std::string>{"Saved successfully"});
 }
@@ -454,7 +468,7 @@ TEST_F(SettingsFileTest, FileOnAReadOnlyMountIsLeftAlone) {
     const std::string before = testing::ConfigSandbox::Read(file);
     form1->StringGrid1->SetCell(1, 2, "new");
     WriteToFile();
-    EXPECT_TRUE(messages.empty());
+    EXPECT_EQ(Texts(), std::vector<std::string>{Refused(file)});
     EXPECT_EQ(testing::ConfigSandbox::Read(file), before);
     answers = {MessageResult::Yes};
     EXPECT_FALSE(CloseWindow());  // the save failed: the window stays open

@@ -11,6 +11,7 @@
 #include "file_copy.h"
 #include "jet_samples.h"
 #include "jet_settings.h"
+#include "map_values.h"
 #include "settings_file.h"
 
 namespace varnix {
@@ -18,22 +19,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class Values : public SettingsValues {
-  public:
-    std::string PhoneText(int slot) const override {
-        const auto found = phones.find(slot);
-        return found == phones.end() ? std::string() : found->second;
-    }
-    void SetPhoneText(int slot, const std::string& text) override { phones[slot] = text; }
-    std::string TimeoutText() const override { return timeout; }
-    void SetTimeoutText(const std::string& text) override { timeout = text; }
-    bool ExternalDisconnect() const override { return external; }
-    void SetExternalDisconnect(bool on) override { external = on; }
-
-    std::map<int, std::string> phones;
-    std::string timeout;
-    bool external = false;
-};
+using Values = testing::MapValues;
 
 class StoreTest : public ::testing::Test {
   protected:
@@ -80,13 +66,7 @@ TEST_F(StoreTest, AccessFileIsReadThroughTheJetReader) {
     ASSERT_TRUE(CopyFileNoOverwrite((*samples / "settings_small.mdb").string(), copy));
     Values loaded;
     LoadJetSettings(copy, loaded);
-    std::map<int, std::string> filled;
-    for (int slot = 1; slot <= 500; ++slot) {
-        if (!loaded.PhoneText(slot).empty()) {
-            filled[slot] = loaded.PhoneText(slot);
-        }
-    }
-    EXPECT_EQ(filled, (std::map<int, std::string>{{3, "333"}}));
+    EXPECT_EQ(loaded.Filled(), (std::map<int, std::string>{{3, "333"}}));
     EXPECT_EQ(loaded.timeout, "5");
     EXPECT_TRUE(loaded.external);
 }

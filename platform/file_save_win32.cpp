@@ -1,0 +1,83 @@
+#include "file_save.h"
+
+#include <windows.h>
+
+#include <algorithm>
+
+#include "utf16_win32.h"
+
+namespace varnix {
+
+namespace {
+
+std::string Reason(DWORD code) {
+    wchar_t* text = nullptr;
+    const DWORD length = FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    std::wstring message = length > 0 ? std::wstring(text, length) : std::wstring();
+    LocalFree(text);
+    while (!message.empty() && (message.back() == L'\n' || message.back() == L'\r' ||
+                                message.back() == L' ' || message.back() == L'.')) {
+        message.pop_back();
+    }
+    return message.empty() ? "system error " + std::to_string(code) : Utf8FromUtf16(message);
+}
+
+}  // namespace
+
+std::string WriteNewFileDurably(const std::string& path, const std::vector<std::uint8_t>& bytes,
+                                const std::string& like) {
+    (void)like;  // ReplaceFile carries the original's attributes and security over
+    const std::wstring name = Utf16FromUtf8(path);
+    const HANDLE file = CreateFileW(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        return Reason(GetLastError());
+    }
+    std::string error;
+    for (std::size_t done = 0; done < bytes.size() && error.empty();) {
+        const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - done, 1 << 20));
+        DWORD put = 0;
+        if (WriteFile(file, bytes.data() + done, chunk, &put, nullptr) == FALSE) {
+            error = Reason(GetLastError());
+        } else if (put == 0) {
+            error = "the disk took no more bytes";
+        }
+        done += put;
+    }
+    if (error.empty() && FlushFileBuffers(file) == FALSE) {
+        error = Reason(GetLastError());
+    }
+    CloseHandle(file);
+    if (!error.empty()) {
+        DeleteFileW(name.c_str());
+    }
+    return error;
+}
+
+std::string ReplaceFileAtomically(const std::string& replacement, const std::string& target) {
+    const std::wstring to = Utf16FromUtf8(target);
+    const std::wstring from = Utf16FromUtf8(replacement);
+    if (ReplaceFileW(to.c_str(), from.c_str(), nullptr, REPLACEFILE_WRITE_THROUGH, nullptr,
+                     nullptr) != FALSE) {
+        return {};
+    }
+    // With no backup name asked for, a failed call leaves the original under its own name.
+    return Reason(GetLastError());
+}
+
+bool IsReadOnlyFile(const std::string& path) {
+    const DWORD attributes = GetFileAttributesW(Utf16FromUtf8(path).c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0;
+}
+
+bool PathExists(const std::string& path) {
+    return GetFileAttributesW(Utf16FromUtf8(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+void RemoveFile(const std::string& path) {
+    DeleteFileW(Utf16FromUtf8(path).c_str());
+}
+
+}  // namespace varnix

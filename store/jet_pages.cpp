@@ -1,0 +1,94 @@
+#include "jet_pages.h"
+
+#include <algorithm>
+#include <string>
+
+#include "jet_error.h"
+
+namespace varnix {
+
+void JetDamaged(const std::string& what) {
+    throw JetError(JetError::Kind::Damaged, "the Access file is damaged: " + what);
+}
+
+void JetUnsupported(const std::string& what) {
+    throw JetError(JetError::Kind::Unsupported, what);
+}
+
+std::uint16_t JetU16(const std::uint8_t* p) {
+    return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
+}
+
+std::uint32_t JetU32(const std::uint8_t* p) {
+    return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
+           (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
+}
+
+void JetPutU16(std::uint8_t* p, std::uint16_t value) {
+    p[0] = static_cast<std::uint8_t>(value);
+    p[1] = static_cast<std::uint8_t>(value >> 8);
+}
+
+void JetPutU32(std::uint8_t* p, std::uint32_t value) {
+    for (int i = 0; i < 4; ++i) {
+        p[i] = static_cast<std::uint8_t>(value >> (8 * i));
+    }
+}
+
+JetPages::JetPages(std::vector<std::uint8_t> bytes, const JetLayout& layout)
+    : bytes_(std::move(bytes)), layout_(&layout) {
+    count_ = static_cast<std::uint32_t>(
+        std::min<std::size_t>(bytes_.size() / layout.pageSize, UINT32_MAX >> 8));
+    bytes_.resize(std::size_t{count_} * layout.pageSize);
+}
+
+const std::uint8_t* JetPages::Page(std::uint32_t page) const {
+    if (page >= count_) {
+        JetDamaged("page " + std::to_string(page) + " lies beyond the end of the file");
+    }
+    return bytes_.data() + std::size_t{page} * layout_->pageSize;
+}
+
+std::uint8_t* JetPages::MutablePage(std::uint32_t page) {
+    return const_cast<std::uint8_t*>(Page(page));
+}
+
+std::uint32_t JetPages::Append() {
+    if (count_ >= (UINT32_MAX >> 8)) {
+        JetUnsupported("the Access file has no room for another page");
+    }
+    bytes_.resize(bytes_.size() + layout_->pageSize, 0);
+    return count_++;
+}
+
+std::uint16_t JetPages::RowCount(std::uint32_t page) const {
+    const std::uint8_t* data = Page(page);
+    const std::uint16_t rows = JetU16(data + layout_->dataRowCount);
+    if (layout_->dataRowTable + 2 * std::size_t{rows} > layout_->pageSize) {
+        JetDamaged("page " + std::to_string(page) + " lists more rows than it can hold");
+    }
+    return rows;
+}
+
+JetPages::RowSpan JetPages::Row(JetRowId id) const {
+    const std::uint8_t* data = Page(id.page);
+    const std::uint16_t rows = RowCount(id.page);
+    if (id.row >= rows) {
+        JetDamaged("row " + std::to_string(id.row) + " of page " + std::to_string(id.page) +
+                   " does not exist");
+    }
+    const std::size_t table = layout_->dataRowTable;
+    const std::uint16_t entry = JetU16(data + table + 2 * std::size_t{id.row});
+    const std::size_t start = entry & kJetRowOffsetMask;
+    const std::size_t end =
+        id.row == 0
+            ? layout_->pageSize
+            : std::size_t{JetU16(data + table + 2 * (std::size_t{id.row} - 1))} & kJetRowOffsetMask;
+    if (start < table + 2 * std::size_t{rows} || start > end || end > layout_->pageSize) {
+        JetDamaged("row " + std::to_string(id.row) + " of page " + std::to_string(id.page) +
+                   " lies outside its page");
+    }
+    return {start, end, static_cast<std::uint16_t>(entry & (kJetDeletedRow | kJetOverflowRow))};
+}
+
+}  // namespace varnix
