@@ -17,6 +17,14 @@ void CheckJetTable(const JetPages& pages, JetTextForm form, const JetTableDef& d
                        " bytes free where it has " + std::to_string(JetDataPageGap(pages, page)));
         }
     }
+    // Every memo value can be read, wherever it lies.
+    for (std::size_t c = 0; c < def.columns.size(); ++c) {
+        if (def.columns[c].type == kJetTypeMemo) {
+            for (const JetStoredRow& row : rows) {
+                DecodeJetValue(pages, form, def.columns[c], row.fields[c]);
+            }
+        }
+    }
     for (std::size_t c = 0; c < def.columns.size(); ++c) {
         if (!def.columns[c].AutoNumber()) {
             continue;

@@ -5,6 +5,7 @@
 #include <set>
 
 #include "jet_error.h"
+#include "jet_usage_map.h"
 
 namespace varnix {
 
@@ -14,6 +15,9 @@ constexpr std::uint8_t kInline = 0x80;
 constexpr std::uint8_t kOneRow = 0x40;
 constexpr std::uint8_t kChain = 0x00;
 constexpr std::uint32_t kLengthMask = 0x3fffffff;
+constexpr std::size_t kInlineMost = 64;
+constexpr std::size_t kChainPointer = 4;
+constexpr std::size_t kMaxRowsPerPage = 255;
 
 // The bytes of an LVAL row.
 std::pair<const std::uint8_t*, std::size_t> LongValueRow(const JetPages& pages,
@@ -71,6 +75,123 @@ std::vector<std::uint8_t> ReadJetLongValue(const JetPages& pages, const std::uin
         value.insert(value.end(), data + 4, data + 4 + part);
     }
     return value;
+}
+
+std::vector<JetRowId> JetLongValueRows(const JetPages& pages, const std::uint8_t* field,
+                                       std::size_t size) {
+    if (size < kJetLongValueHeader) {
+        JetDamaged("a memo value is cut short");
+    }
+    const std::uint32_t length = JetU32(field) & kLengthMask;
+    const std::uint8_t kind = field[3] & 0xc0;
+    std::uint32_t pointer = JetU32(field + 4);
+    if (kind == kInline) {
+        return {};
+    }
+    if (kind == kOneRow) {
+        LongValueRow(pages, pointer);
+        return {JetRowId::From(pointer)};
+    }
+    std::vector<JetRowId> rows;
+    std::set<std::uint32_t> seen;
+    for (std::size_t got = 0; got < length;) {
+        if (pointer == 0 || !seen.insert(pointer).second) {
+            JetDamaged("a memo value's chain of records ends early or loops");
+        }
+        const auto [data, stored] = LongValueRow(pages, pointer);
+        if (stored < kChainPointer) {
+            JetDamaged("a memo value's record is cut short");
+        }
+        rows.push_back(JetRowId::From(pointer));
+        got += stored - kChainPointer;
+        pointer = JetU32(data);
+    }
+    return rows;
+}
+
+JetRowId JetLongValueWriter::AddRow(const std::vector<std::uint8_t>& bytes) {
+    const JetLayout& layout = pages_.Layout();
+    const auto fits = [&](std::uint32_t page) {
+        const std::uint8_t* data = pages_.Page(page);
+        return JetU16(data + layout.dataRowCount) < kMaxRowsPerPage &&
+               bytes.size() + 2 <= JetU16(data + layout.dataFreeSpace);
+    };
+    if (page_ == 0 || !fits(page_)) {
+        page_ = AllocateJetPage(pages_);
+        std::uint8_t* data = pages_.MutablePage(page_);
+        data[0] = kJetDataPage;
+        data[1] = 0x01;
+        std::memcpy(data + layout.dataOwner, "LVAL", 4);
+        JetPutU16(data + layout.dataFreeSpace,
+                  static_cast<std::uint16_t>(layout.pageSize - layout.dataRowTable));
+    }
+    std::uint8_t* data = pages_.MutablePage(page_);
+    const std::uint16_t count = JetU16(data + layout.dataRowCount);
+    const std::size_t top =
+        count == 0 ? layout.pageSize
+                   : JetU16(data + layout.dataRowTable + 2 * (count - 1u)) & kJetRowOffsetMask;
+    const std::size_t start = top - bytes.size();
+    std::copy(bytes.begin(), bytes.end(), data + start);
+    JetPutU16(data + layout.dataRowTable + 2 * std::size_t{count},
+              static_cast<std::uint16_t>(start));
+    JetPutU16(data + layout.dataRowCount, static_cast<std::uint16_t>(count + 1));
+    JetPutU16(data + layout.dataFreeSpace,
+              static_cast<std::uint16_t>(start - (layout.dataRowTable + 2 * (count + 1u))));
+    return {page_, static_cast<std::uint8_t>(count)};
+}
+
+std::vector<std::uint8_t> JetLongValueWriter::Store(const std::vector<std::uint8_t>& value) {
+    if (value.size() <= kInlineMost) {
+        return InlineJetLongValue(value);
+    }
+    const std::size_t part = pages_.Layout().longValuePart;
+    std::vector<std::uint8_t> field(kJetLongValueHeader, 0);
+    JetPutU32(field.data(), static_cast<std::uint32_t>(value.size()) & kLengthMask);
+    if (value.size() <= part) {
+        field[3] = static_cast<std::uint8_t>(field[3] | kOneRow);
+        JetPutU32(field.data() + 4, AddRow(value).Pointer());
+        return field;
+    }
+    // A chain is written from its last part back, so each part knows the next.
+    std::uint32_t next = 0;
+    const std::size_t chunk = part - kChainPointer;
+    const std::size_t parts = (value.size() + chunk - 1) / chunk;
+    for (std::size_t i = parts; i-- > 0;) {
+        const std::size_t from = i * chunk;
+        const std::size_t to = std::min(value.size(), from + chunk);
+        std::vector<std::uint8_t> row(kChainPointer, 0);
+        JetPutU32(row.data(), next);
+        row.insert(row.end(), value.begin() + static_cast<std::ptrdiff_t>(from),
+                   value.begin() + static_cast<std::ptrdiff_t>(to));
+        next = AddRow(row).Pointer();
+    }
+    JetPutU32(field.data() + 4, next);  // kind 0x00: a chain
+    return field;
+}
+
+std::vector<std::uint32_t> ReleaseJetLongValue(JetPages& pages, const std::uint8_t* field,
+                                               std::size_t size) {
+    const JetLayout& layout = pages.Layout();
+    std::set<std::uint32_t> touched;
+    for (const JetRowId row : JetLongValueRows(pages, field, size)) {
+        std::uint8_t* entry =
+            pages.MutablePage(row.page) + layout.dataRowTable + 2 * std::size_t{row.row};
+        JetPutU16(entry, static_cast<std::uint16_t>(JetU16(entry) | kJetDeletedRow));
+        touched.insert(row.page);
+    }
+    std::vector<std::uint32_t> released;
+    for (const std::uint32_t page : touched) {
+        const std::uint16_t count = pages.RowCount(page);
+        bool live = false;
+        for (std::uint16_t row = 0; row < count && !live; ++row) {
+            live = (pages.Row({page, static_cast<std::uint8_t>(row)}).flags & kJetDeletedRow) == 0;
+        }
+        if (!live) {
+            ReleaseJetPage(pages, page);
+            released.push_back(page);
+        }
+    }
+    return released;
 }
 
 std::vector<std::uint8_t> InlineJetLongValue(const std::vector<std::uint8_t>& value) {

@@ -11,6 +11,7 @@
 #include "file_open.h"
 #include "file_save.h"
 #include "jet_check.h"
+#include "jet_long_value.h"
 #include "jet_table_index.h"
 #include "jet_table_rows.h"
 #include "jet_usage_map.h"
@@ -103,6 +104,39 @@ std::size_t ColumnOf(const JetTableDef& def, const std::string& name) {
         }
     }
     JetUnsupported("the table has no column " + name);
+}
+
+bool IsLongValue(const JetColumnDef& column) {
+    return column.type == kJetTypeMemo || column.type == kJetTypeOle;
+}
+
+// Gives a field's LVAL records back; a page released is taken out of the table's maps.
+void ReleaseLongValue(JetPages& pages, const JetTableDef& def, const JetField& field) {
+    for (const std::uint32_t page :
+         ReleaseJetLongValue(pages, field.bytes.data(), field.bytes.size())) {
+        for (const std::uint32_t pointer : {def.ownedPages, def.freePages}) {
+            JetUsageMap map(pages, pointer);
+            if (map.Contains(page)) {
+                map.Set(pages, page, false);
+            }
+        }
+    }
+}
+
+// The LVAL pages the long values of a table's rows lie on.
+std::set<std::uint32_t> LongValuePages(const JetPages& pages, const JetTableDef& def) {
+    std::set<std::uint32_t> out;
+    for (const JetStoredRow& row : ReadJetTableRows(pages, def)) {
+        for (std::size_t c = 0; c < def.columns.size(); ++c) {
+            if (IsLongValue(def.columns[c]) && row.fields[c].present) {
+                for (const JetRowId at : JetLongValueRows(pages, row.fields[c].bytes.data(),
+                                                          row.fields[c].bytes.size())) {
+                    out.insert(at.page);
+                }
+            }
+        }
+    }
+    return out;
 }
 
 // A row the save adds: every column null, but for an AutoNumber column (other than
@@ -201,23 +235,47 @@ std::vector<std::uint8_t> JetSettingsSaved(const JetFile& file, const SettingsVa
     JetTableDef phone = ReadJetTableDef(pages, file.TableDefinition("phone"));
     const std::size_t id = ColumnOf(phone, "id");
     const std::size_t number = ColumnOf(phone, "phone");
-    std::map<std::int64_t, std::vector<JetField>> kept;  // by id; the later of two wins
-    for (JetStoredRow& row : ReadJetTableRows(pages, phone)) {
-        const JetValue value = DecodeJetValue(pages, form, phone.columns[id], row.fields[id]);
-        if (value.kind == JetValue::Kind::Integer) {
-            kept[value.integer] = std::move(row.fields);
+    std::vector<JetStoredRow> old = ReadJetTableRows(pages, phone);
+    std::map<std::int64_t, std::size_t> kept;  // by id, the row it keeps; the later of two wins
+    for (std::size_t r = 0; r < old.size(); ++r) {
+        const JetValue value = DecodeJetValue(pages, form, phone.columns[id], old[r].fields[id]);
+        if (value.kind == JetValue::Kind::Integer && value.integer >= 1 &&
+            value.integer <= kSlotCount &&
+            !values.PhoneText(static_cast<int>(value.integer)).empty()) {
+            kept[value.integer] = r;
         }
     }
+    // The long values of rows that go, and the numbers about to be replaced, give their
+    // records back first, so the new ones take their pages.
+    for (std::size_t r = 0; r < old.size(); ++r) {
+        const JetValue value = DecodeJetValue(pages, form, phone.columns[id], old[r].fields[id]);
+        const bool stays = value.kind == JetValue::Kind::Integer &&
+                           kept.count(value.integer) != 0 && kept.at(value.integer) == r;
+        for (std::size_t c = 0; c < phone.columns.size(); ++c) {
+            if ((!stays || c == number) && IsLongValue(phone.columns[c]) &&
+                old[r].fields[c].present) {
+                ReleaseLongValue(pages, phone, old[r].fields[c]);
+            }
+        }
+    }
+    JetLongValueWriter longValues(pages);
     std::vector<std::vector<JetField>> rows;
     for (int slot = 1; slot <= kSlotCount; ++slot) {
         const std::string text = values.PhoneText(slot);
         if (text.empty()) {
             continue;
         }
-        const auto old = kept.find(slot);
-        std::vector<JetField> fields = old != kept.end() ? old->second : NewRow(phone, form, id);
+        const auto keeps = kept.find(slot);
+        std::vector<JetField> fields =
+            keeps != kept.end() ? old[keeps->second].fields : NewRow(phone, form, id);
         fields[id] = EncodeJetValue(form, phone.columns[id], JetValue::Int(slot));
         fields[number] = EncodeJetValue(form, phone.columns[number], JetValue::Str(text));
+        if (IsLongValue(phone.columns[number])) {
+            const std::vector<std::uint8_t> stored(
+                fields[number].bytes.begin() + static_cast<std::ptrdiff_t>(kJetLongValueHeader),
+                fields[number].bytes.end());
+            fields[number].bytes = longValues.Store(stored);
+        }
         rows.push_back(std::move(fields));
         if (phone.columns[id].AutoNumber()) {
             phone.autoNumber = std::max<std::uint32_t>(phone.autoNumber, slot);
@@ -282,6 +340,9 @@ void VerifyJetSettingsSaved(const std::vector<std::uint8_t>& original,
                 }
             }
             for (const std::uint32_t page : JetTableDataPages(file->Pages(), def)) {
+                changeable.insert(page);
+            }
+            for (const std::uint32_t page : LongValuePages(file->Pages(), def)) {
                 changeable.insert(page);
             }
             for (const JetRealIndex& index : def.realIndexes) {

@@ -134,6 +134,43 @@ TEST_F(JetWriteTest, HundredFullSavesKeepTheFileSizeAndAnAutoNumberAboveEveryId)
     }
 }
 
+// A phone column of type Memo (the sample's Text column retyped in its definition):
+// short numbers stay in the row, longer ones go to LVAL pages in one record or a chain,
+// and saves over saves give the records back, so the file does not grow.
+TEST_F(JetWriteTest, MemoNumbersGoInlineOrToLongValuePagesAndComeBack) {
+    VARNIX_NEED_JET_SAMPLES(samples);
+    const fs::path file = Copy(*samples, "settings_empty.mdb");
+    {
+        Bytes bytes = ReadBytes(file);
+        const JetFile jet(bytes);
+        const JetTableDef def = ReadJetTableDef(jet.Pages(), jet.TableDefinition("phone"));
+        // The phone column's entry: type at its start, length at 23 (Jet 4).
+        const std::size_t entry = def.page * 4096 + kJet4Layout.tdefBlocks + 25;
+        ASSERT_EQ(bytes[entry], kJetTypeText);
+        bytes[entry] = kJetTypeMemo;
+        bytes[entry + kJet4Layout.columnLength] = 0;
+        bytes[entry + kJet4Layout.columnLength + 1] = 0;
+        std::ofstream(file, std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+    }
+    std::uintmax_t first = 0;
+    for (int save = 0; save < 20; ++save) {
+        MapValues values;
+        values.phones = {{1, "5551234"},
+                         {2, std::string(100, static_cast<char>('0' + save % 10))},
+                         {3, std::string(5000, '7') + std::to_string(save)},
+                         {4, "caf\u00e9 \u03a9"}};
+        values.timeout = "45";
+        Save(file, values);
+        if (save == 0) {
+            first = fs::file_size(file);
+        }
+        const MapValues back = Load(file);
+        ASSERT_EQ(back.Filled(), values.Filled()) << "save " << save;
+    }
+    EXPECT_LE(fs::file_size(file), first + 2 * 4096);
+}
+
 // The writer is table-generic: every Jet 3 table of the Access 97 sample, its rows
 // written back in reverse order, reads back alike and passes the check.
 TEST_F(JetWriteTest, Jet3TablesRewrittenReadBackAlike) {
