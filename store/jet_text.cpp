@@ -175,6 +175,10 @@ std::optional<std::vector<std::uint8_t>> Utf8ToJet4Text(const std::string& text,
     return out;
 }
 
+bool IsUtf8(const std::string& text) {
+    return CodePoints(text).has_value();
+}
+
 std::optional<std::vector<std::uint8_t>> Utf8ToCp1252(const std::string& text) {
     const auto codes = CodePoints(text);
     if (!codes) {

@@ -19,6 +19,9 @@ std::string Cp1252ToUtf8(const std::uint8_t* data, std::size_t size);
 // gets shorter, else UCS-2. Characters beyond U+FFFF become surrogate pairs. Invalid UTF-8
 // gives nullopt.
 std::optional<std::vector<std::uint8_t>> Utf8ToJet4Text(const std::string& text, bool compress);
+// Well-formed UTF-8: no stray, overlong or cut-off sequence, no surrogate.
+bool IsUtf8(const std::string& text);
+
 // UTF-8 in code page 1252; nullopt when a character has no byte there or the UTF-8 is
 // invalid.
 std::optional<std::vector<std::uint8_t>> Utf8ToCp1252(const std::string& text);

@@ -4,6 +4,8 @@
 #include "device_values.h"
 
 #include "jet_settings.h"
+#include "jet_text.h"
+#include "latin1.h"
 
 namespace varnix {
 
@@ -19,6 +21,12 @@ void ExecuteStatement(AdoQuery& query, const char* sql) {
     query.Close();
     query.SetSql(sql);
     query.ExecSql();
+}
+
+// A text as earlier versions stored it, one Latin-1 byte a character, reads as UTF-8; a
+// text that is UTF-8 already stays as it is.
+std::string StoredText(const std::string& text) {
+    return IsUtf8(text) ? text : Latin1ToUtf8(text);
 }
 
 // Closes the query's connection however the scope is left.
@@ -105,14 +113,14 @@ void LoadSettings(AdoQuery& query, const std::string& path, SettingsValues& valu
         for (query.First(); !query.Eof(); query.Next()) {
             const std::int64_t id = query.FieldAsInteger("id");
             if (id >= 1 && id <= kSlotCount) {
-                values.SetPhoneText(static_cast<int>(id), query.FieldAsString("phone"));
+                values.SetPhoneText(static_cast<int>(id), StoredText(query.FieldAsString("phone")));
             }
         }
     }
     RunQuery(query, "select * from pcong");
     if (query.RecordCount() > 0) {
         query.First();
-        values.SetTimeoutText(query.FieldAsString("time"));
+        values.SetTimeoutText(StoredText(query.FieldAsString("time")));
         if (query.FieldAsInteger("rec") > 0) {
             values.SetExternalDisconnect(true);
         }

@@ -170,6 +170,16 @@ TEST_F(SettingsFileTest, LoadTakesWhatIsStoredAsItIs) {
     Sql(file, "delete from pcong");
     Load(file);
     EXPECT_EQ(form1->Edit1->text(), "0");
+
+    // Earlier versions stored one Latin-1 byte a character; such a text shows as it was
+    // meant, and a save stores it as UTF-8.
+    Sql(file, "delete from phone; insert into phone values (4, X'636166E9'), (5, 'caf\u00e9');");
+    Load(file);
+    EXPECT_EQ(Cell(4), "caf\u00e9");
+    EXPECT_EQ(Cell(5), "caf\u00e9");
+    WriteToFile();
+    EXPECT_EQ(Sql(file, "select hex(phone) from phone where id = 4"),
+              std::vector<std::string>{"636166C3A9"});
 }
 
 TEST_F(SettingsFileTest, LoadOfABadFileReportsAndStillSetsTheWorkFile) {

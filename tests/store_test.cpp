@@ -45,7 +45,7 @@ TEST_F(StoreTest, WorkFileMadeFromTheTemplateKeepsWhatWasSaved) {
     ASSERT_TRUE(CopyFileNoOverwrite(VARNIX_TEMPLATE, work));
 
     Values saved;
-    saved.phones = {{1, "0123456"}, {250, "7093"}, {500, "\xE9\xFF"}};
+    saved.phones = {{1, "0123456"}, {250, "7093"}, {500, "\u00e9\u00ff"}};
     saved.timeout = "42";
     saved.external = true;
     AdoQuery query;
