@@ -21,6 +21,10 @@ std::string WriteNewFileDurably(const std::string& path, const std::vector<std::
 // flushed; Windows: ReplaceFile, which keeps the original when it fails).
 std::string ReplaceFileAtomically(const std::string& replacement, const std::string& target);
 
+// The file a path leads to, through any symbolic links, so that replacing it keeps the
+// links; the path itself when it cannot be resolved.
+std::string FinalPathOf(const std::string& path);
+
 // The file is marked read-only: no write permission for its owner (POSIX), the read-only
 // attribute (Windows).
 bool IsReadOnlyFile(const std::string& path);

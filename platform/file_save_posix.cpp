@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 
 namespace varnix {
@@ -28,10 +29,19 @@ std::string FolderOf(const std::string& path) {
 std::string WriteNewFileDurably(const std::string& path, const std::vector<std::uint8_t>& bytes,
                                 const std::string& like) {
     struct stat original {};
-    const mode_t mode = ::stat(like.c_str(), &original) == 0 ? (original.st_mode & 07777) : 0644;
-    const int out = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+    const bool known = ::stat(like.c_str(), &original) == 0;
+    const int out = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
+                           known ? (original.st_mode & 07777) : 0644);
     if (out < 0) {
         return Reason();
+    }
+    if (known) {
+        // A file saved by another account (root, say) stays its owner's; where that is not
+        // allowed, the saving account owns the new file.
+        if (::fchown(out, original.st_uid, original.st_gid) != 0) {
+            errno = 0;
+        }
+        ::fchmod(out, original.st_mode & 07777);  // the umask narrowed the open's mode
     }
     std::string error;
     for (std::size_t done = 0; done < bytes.size() && error.empty();) {
@@ -68,6 +78,16 @@ std::string ReplaceFileAtomically(const std::string& replacement, const std::str
         ::close(folder);
     }
     return {};
+}
+
+std::string FinalPathOf(const std::string& path) {
+    char* resolved = ::realpath(path.c_str(), nullptr);
+    if (resolved == nullptr) {
+        return path;
+    }
+    std::string out(resolved);
+    std::free(resolved);
+    return out;
 }
 
 bool IsReadOnlyFile(const std::string& path) {

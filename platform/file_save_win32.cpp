@@ -67,6 +67,10 @@ std::string ReplaceFileAtomically(const std::string& replacement, const std::str
     return Reason(GetLastError());
 }
 
+std::string FinalPathOf(const std::string& path) {
+    return path;  // a work file is not reached through links here
+}
+
 bool IsReadOnlyFile(const std::string& path) {
     const DWORD attributes = GetFileAttributesW(Utf16FromUtf8(path).c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <set>
+#include <string>
 
 #include "jet_error.h"
 #include "jet_usage_map.h"
@@ -143,6 +144,10 @@ JetRowId JetLongValueWriter::AddRow(const std::vector<std::uint8_t>& bytes) {
 std::vector<std::uint8_t> JetLongValueWriter::Store(const std::vector<std::uint8_t>& value) {
     if (value.size() <= kInlineMost) {
         return InlineJetLongValue(value);
+    }
+    if (!pages_.Layout().jet4) {
+        JetUnsupported("a memo value of more than " + std::to_string(kInlineMost) +
+                       " bytes in an Access 97 file, which Varnix does not write");
     }
     const std::size_t part = pages_.Layout().longValuePart;
     std::vector<std::uint8_t> field(kJetLongValueHeader, 0);

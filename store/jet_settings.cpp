@@ -20,6 +20,8 @@ namespace varnix {
 
 namespace {
 
+constexpr std::uint8_t kForeignKeyIndex = 0x02;
+
 std::string Lower(std::string text) {
     for (char& c : text) {
         if (c >= 'A' && c <= 'Z') {
@@ -139,6 +141,19 @@ std::set<std::uint32_t> LongValuePages(const JetPages& pages, const JetTableDef&
     return out;
 }
 
+// A relationship that Access enforces ties the table to another, which a save that
+// replaces its rows could break: such files are left to Access.
+void RefuseEnforcedRelationships(const JetTableDef& def, const std::string& table) {
+    for (const JetLogicalIndex& index : def.logicalIndexes) {
+        if (index.type == kForeignKeyIndex) {
+            JetUnsupported("the table " + table +
+                           " takes part in a relationship that Access "
+                           "enforces (" +
+                           index.name + "), which Varnix does not keep");
+        }
+    }
+}
+
 // A row the save adds: every column null, but for an AutoNumber column (other than
 // `given`, which the save sets) that takes the next number.
 std::vector<JetField> NewRow(JetTableDef& def, JetTextForm form, std::size_t given) {
@@ -233,6 +248,7 @@ std::vector<std::uint8_t> JetSettingsSaved(const JetFile& file, const SettingsVa
     const JetTextForm form = file.TextForm();
 
     JetTableDef phone = ReadJetTableDef(pages, file.TableDefinition("phone"));
+    RefuseEnforcedRelationships(phone, "phone");
     const std::size_t id = ColumnOf(phone, "id");
     const std::size_t number = ColumnOf(phone, "phone");
     std::vector<JetStoredRow> old = ReadJetTableRows(pages, phone);
@@ -284,6 +300,7 @@ std::vector<std::uint8_t> JetSettingsSaved(const JetFile& file, const SettingsVa
     ReplaceJetTableRows(pages, form, phone, rows);
 
     JetTableDef pcong = ReadJetTableDef(pages, file.TableDefinition("pcong"));
+    RefuseEnforcedRelationships(pcong, "pcong");
     const std::size_t time = ColumnOf(pcong, "time");
     const std::size_t rec = ColumnOf(pcong, "rec");
     std::vector<std::vector<JetField>> settings;
@@ -385,38 +402,41 @@ FileDigest SaveJetSettings(const std::string& path, const SettingsValues& values
     const auto refuse = [&](const std::string& reason) -> FileRefused {
         return FileRefused(path, reason);
     };
-    const std::string lock = JetLockFileOf(path);
-    if (PathExists(lock)) {
-        throw refuse("Microsoft Access or another program has the file open (its lock file " +
-                     lock +
-                     " lies beside it). Close that program first; if none has it "
-                     "open, delete the lock file.");
+    // Through a link, the file itself is replaced, and the link stays.
+    const std::string target = FinalPathOf(path);
+    for (const std::string& lock : {JetLockFileOf(path), JetLockFileOf(target)}) {
+        if (PathExists(lock)) {
+            throw refuse("Microsoft Access or another program has the file open (its lock file " +
+                         lock +
+                         " lies beside it). Close that program first; if none has it open, "
+                         "delete the lock file.");
+        }
     }
-    if (IsReadOnlyFile(path)) {
+    if (IsReadOnlyFile(target)) {
         throw refuse("the file is read-only");
     }
     std::vector<std::uint8_t> original;
     std::vector<std::uint8_t> saved;
     try {
-        original = ReadFileBytes(path);
+        original = ReadFileBytes(target);
         if (loaded != nullptr && DigestOf(original) != *loaded) {
             throw refuse(
-                "the file was changed by another program after Varnix loaded it; load "
-                "it again to see its changes");
+                "the file was changed by another program after Varnix loaded it; load it "
+                "again to see its changes");
         }
         saved = JetSettingsSaved(JetFile(original), values);
         VerifyJetSettingsSaved(original, saved, values);
     } catch (const JetError& error) {
         throw refuse(error.what());
     }
-    const std::string copy = path + ".varnix-save";
+    const std::string copy = target + ".varnix-save";
     RemoveFile(copy);  // a copy left by a save that was cut off
-    std::string error = WriteNewFileDurably(copy, saved, path);
+    std::string error = WriteNewFileDurably(copy, saved, target);
     if (error.empty()) {
         // The file must still be what the save was built from.
         std::vector<std::uint8_t> now;
         try {
-            now = ReadFileBytes(path);
+            now = ReadFileBytes(target);
         } catch (const JetError& failure) {
             error = failure.what();
         }
@@ -424,7 +444,7 @@ FileDigest SaveJetSettings(const std::string& path, const SettingsValues& values
             error = "the file was changed by another program during the save";
         }
         if (error.empty()) {
-            error = ReplaceFileAtomically(copy, path);
+            error = ReplaceFileAtomically(copy, target);
         }
     }
     if (!error.empty()) {

@@ -185,6 +185,19 @@ TEST_F(JetWriteTest, Jet3TablesRewrittenReadBackAlike) {
         for (JetStoredRow& row : ReadJetTableRows(pages, def)) {
             rows.insert(rows.begin(), std::move(row.fields));
         }
+        // New values in the file's own encoding: text in its code page, numbers.
+        std::vector<std::pair<std::size_t, JetValue>> edits;
+        for (std::size_t c = 0; c < def.columns.size() && !rows.empty(); ++c) {
+            const JetColumnDef& column = def.columns[c];
+            if (column.type == kJetTypeText && column.length >= 10) {
+                edits.push_back({c, JetValue::Str("caf\u00e9 \u20ac")});
+            } else if (column.type == kJetTypeInt32) {
+                edits.push_back({c, JetValue::Int(-123456)});
+            }
+        }
+        for (const auto& [c, value] : edits) {
+            rows.front()[c] = EncodeJetValue(original.TextForm(), def.columns[c], value);
+        }
         try {
             ReplaceJetTableRows(pages, original.TextForm(), def, rows);
             ++rewritten;
@@ -198,6 +211,9 @@ TEST_F(JetWriteTest, Jet3TablesRewrittenReadBackAlike) {
         JetTable table = after.ReadTable(name);
         JetTable expected = original.ReadTable(name);
         std::reverse(expected.rows.begin(), expected.rows.end());
+        for (const auto& [c, value] : edits) {
+            expected.rows.front()[c] = value;
+        }
         EXPECT_EQ(table.rows, expected.rows);
         EXPECT_NO_THROW(CheckJetTable(after.Pages(), after.TextForm(),
                                       ReadJetTableDef(after.Pages(), def.page)));
