@@ -41,12 +41,19 @@ class JetWriteTest : public ::testing::Test {
     void SetUp() override {
         const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
         folder_ = fs::temp_directory_path() / ("varnix-jet-write-" + std::string(info->name()));
-        fs::remove_all(folder_);
+        Remove();
         fs::create_directories(folder_);
     }
-    void TearDown() override {
-        fs::permissions(folder_, fs::perms::owner_all, fs::perm_options::add);
-        fs::remove_all(folder_);
+    void TearDown() override { Remove(); }
+    // Read-only files and folders a test left are made writable first (Windows refuses to
+    // remove a read-only file).
+    void Remove() {
+        std::error_code ignored;
+        fs::permissions(folder_, fs::perms::owner_all, fs::perm_options::add, ignored);
+        for (const auto& entry : fs::directory_iterator(folder_, ignored)) {
+            fs::permissions(entry.path(), fs::perms::owner_write, fs::perm_options::add, ignored);
+        }
+        fs::remove_all(folder_, ignored);
     }
     fs::path Copy(const fs::path& samples, const std::string& sample) {
         const fs::path file = folder_ / sample;
