@@ -16,6 +16,7 @@
 #include "jet_table_index.h"
 #include "map_values.h"
 #include "settings_file.h"
+#include "windows_directory.h"
 
 #ifndef _WIN32
 #include <signal.h>
@@ -226,6 +227,38 @@ TEST_F(JetWriteTest, Jet3TablesRewrittenReadBackAlike) {
                                       ReadJetTableDef(after.Pages(), def.page)));
     }
     EXPECT_GE(rewritten, 1);
+}
+
+// A genuine Access template in the Windows directory (as the old utility left it) makes
+// genuine Access work files. Under Wine the test's own prefix holds that directory.
+TEST_F(JetWriteTest, GenuineTemplateInTheWindowsDirectoryGivesGenuineNewFiles) {
+    VARNIX_NEED_JET_SAMPLES(samples);
+#ifdef _WIN32
+    const fs::path windows = fs::u8path(WindowsDirectory());
+#else
+    const fs::path windows = folder_ / "windows";
+    fs::create_directories(windows);
+    setenv("WINDIR", windows.c_str(), 1);
+#endif
+    const fs::path genuine = windows / "zur.mdb";
+    ASSERT_FALSE(fs::exists(genuine)) << "a template is there already";
+    fs::copy_file(*samples / "settings_empty.mdb", genuine);  // read-only, as installed
+    const fs::path found = fs::u8path(TemplatePath());
+    const fs::path work = folder_ / "site.mdb";
+    const bool copied = CopyFileNoOverwrite(TemplatePath(), work.string());
+    fs::permissions(genuine, fs::perms::owner_write, fs::perm_options::add);
+    fs::remove(genuine);
+#ifndef _WIN32
+    unsetenv("WINDIR");
+#endif
+    EXPECT_EQ(found, genuine);
+    ASSERT_TRUE(copied);
+    MapValues values;
+    values.phones = {{1, "5551234"}, {500, "+36 1 555 0500"}};
+    values.timeout = "45";
+    Save(work, values);
+    EXPECT_EQ(FileKindOfPath(work.string()), FileKind::Jet4);
+    EXPECT_EQ(Load(work).Filled(), values.Filled());
 }
 
 TEST_F(JetWriteTest, RefusedSavesLeaveTheFileByteForByte) {
