@@ -1,5 +1,5 @@
-// Writes the seed corpora of the fuzz targets, made from the frame tables and the
-// settings file template: seeds/transfer/* and seeds/settings/*.
+// Writes the seed corpora of the fuzz targets: seeds/transfer/* and seeds/settings/*, made
+// from the frame tables and the settings file template, and seeds/jet_writer/*.
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
@@ -89,5 +89,19 @@ int main(int argc, char** argv) {
     Save(out / "settings" / "template", raw);
     Save(out / "settings" / "recipe",
          {1, 0x30, 0, 0x11, 7, 0x32, '5', '5', 1, 0x11, 0xEA, 0x09, 1, 0, 0x19, 1, 2, 2, 'x'});
+
+    // The Access writer's: bytes of a fixed pseudo-random run, whose last byte picks the
+    // sample, long enough for many slots and texts from the start.
+    std::filesystem::create_directories(out / "jet_writer");
+    std::uint32_t state = 1;
+    for (int seed = 0; seed < 16; ++seed) {
+        Bytes input(256 + 64 * static_cast<std::size_t>(seed));
+        for (std::uint8_t& byte : input) {
+            state = state * 1103515245u + 12345u;
+            byte = static_cast<std::uint8_t>(state >> 24);
+        }
+        input.back() = static_cast<std::uint8_t>(seed);
+        Save(out / "jet_writer" / ("random-" + std::to_string(seed)), input);
+    }
     return 0;
 }
