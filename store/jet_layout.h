@@ -73,7 +73,7 @@ inline constexpr JetLayout kJet3Layout{
 
 inline constexpr JetLayout kJet4Layout{
     true, 4096, 2,  4,  12, 14, 16, 20, 41, 47, 55, 59, 63, 12, 25, 52, 28, 2,  5,    7,     11,
-    14,   15,   16, 21, 23, 4,  34, 38, 42, 4,  8,  23, 2,  4,  12, 16, 20, 24, 0x1b, 0x1e0, 4076,
+    14,   15,   16, 21, 23, 4,  34, 38, 46, 4,  8,  23, 2,  4,  12, 16, 20, 24, 0x1b, 0x1e0, 4076,
 };
 
 }  // namespace varnix

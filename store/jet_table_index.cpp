@@ -73,7 +73,7 @@ std::vector<JetIndexEntry> JetIndexEntriesFor(const JetPages& pages, JetTextForm
     entries.reserve(keyed.size());
     for (std::size_t i = 0; i < keyed.size(); ++i) {
         if (index.Unique() && i > 0 && !keyed[i].hasNull &&
-            keyed[i].entry.key == keyed[i - 1].entry.key) {
+            keyed[i].entry.key == entries.back().key) {
             JetUnsupported("two rows would share one key of the unique index " +
                            IndexName(def, index));
         }
