@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "file_open.h"
+#include "jet_header_page.h"
 #include "jet_table_rows.h"
 
 namespace varnix {
@@ -19,9 +20,7 @@ constexpr char kAceMagic[] = "Standard ACE DB";
 constexpr std::size_t kMagicOffset = 4;
 constexpr std::size_t kVersionOffset = 0x14;
 
-// The header area from 0x18 is masked with RC4 under this fixed key.
-constexpr std::uint8_t kHeaderKey[] = {0xc7, 0xda, 0x39, 0x6b};
-constexpr std::size_t kMaskedStart = 0x18;
+constexpr std::size_t kMaskedStart = kJetMaskedHeaderStart;
 constexpr std::size_t kCodePageOffset = 0x3c;
 constexpr std::size_t kDatabaseKeyOffset = 0x3e;
 constexpr std::size_t kPasswordOffset = 0x42;
@@ -105,23 +104,10 @@ JetFile::JetFile(std::vector<std::uint8_t> bytes) : pages_({}, LayoutOf(bytes)) 
         JetDamaged("the file is too short");
     }
     // Unmask the header area to check that the pages are stored in the clear.
-    const std::size_t masked = layout.jet4 ? 128 : 126;
-    std::uint8_t state[256];
-    for (int i = 0; i < 256; ++i) {
-        state[i] = static_cast<std::uint8_t>(i);
-    }
-    for (int i = 0, j = 0; i < 256; ++i) {
-        j = (j + state[i] + kHeaderKey[i % sizeof kHeaderKey]) & 0xff;
-        std::swap(state[i], state[j]);
-    }
-    std::vector<std::uint8_t> header(bytes.begin() + kMaskedStart,
-                                     bytes.begin() + kMaskedStart + masked);
-    for (std::size_t n = 0, i = 0, j = 0; n < header.size(); ++n) {
-        i = (i + 1) & 0xff;
-        j = (j + state[i]) & 0xff;
-        std::swap(state[i], state[j]);
-        header[n] ^= state[(state[i] + state[j]) & 0xff];
-    }
+    std::vector<std::uint8_t> first(bytes.begin(), bytes.begin() + layout.pageSize);
+    ToggleJetHeaderMask(first.data(), layout);
+    const std::vector<std::uint8_t> header(
+        first.begin() + kMaskedStart, first.begin() + kMaskedStart + JetMaskedHeaderSize(layout));
     codePage_ = JetU16(header.data() + kCodePageOffset - kMaskedStart);
     // The password area reads as zeros when the database has none; Jet 4 also masks it
     // with the whole days of the creation date.
