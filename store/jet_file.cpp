@@ -30,15 +30,6 @@ constexpr std::uint32_t kCatalogueDefinition = 2;
 constexpr std::uint32_t kCatalogueTable = 1;
 constexpr std::uint32_t kSystemFlags = 0x80000002;
 
-bool SameName(const std::string& a, const std::string& b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               const auto lower = [](char c) {
-                   return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-               };
-               return lower(x) == lower(y);
-           });
-}
-
 }  // namespace
 
 FileKind FileKindOf(const std::uint8_t* bytes, std::size_t size) {
@@ -131,12 +122,17 @@ JetFile::JetFile(std::vector<std::uint8_t> bytes) : pages_({}, LayoutOf(bytes)) 
     pages_ = JetPages(std::move(bytes), layout);
 }
 
-JetFile JetFile::Open(const std::string& path) {
+std::vector<std::uint8_t> ReadJetFileBytes(const std::string& path) {
     std::vector<std::uint8_t> bytes;
-    if (!ReadWholeFile(path, bytes).empty()) {
-        JetUnsupported("unable to open database file");
+    const std::string error = ReadWholeFile(path, bytes);
+    if (!error.empty()) {
+        JetUnsupported("unable to open database file: " + error);
     }
-    return JetFile(std::move(bytes));
+    return bytes;
+}
+
+JetFile JetFile::Open(const std::string& path) {
+    return JetFile(ReadJetFileBytes(path));
 }
 
 std::vector<std::vector<JetValue>> JetFile::Values(const JetTableDef& def) const {
@@ -156,7 +152,7 @@ std::vector<JetFile::TableEntry> JetFile::Tables() const {
     const JetTableDef def = ReadJetTableDef(pages_, kCatalogueDefinition);
     const auto column = [&](const char* name) {
         for (std::size_t c = 0; c < def.columns.size(); ++c) {
-            if (SameName(def.columns[c].name, name)) {
+            if (JetSameName(def.columns[c].name, name)) {
                 return c;
             }
         }
@@ -191,7 +187,7 @@ std::vector<std::string> JetFile::TableNames() const {
 
 std::uint32_t JetFile::TableDefinition(const std::string& name) const {
     for (const TableEntry& entry : Tables()) {
-        if (entry.user && SameName(entry.name, name)) {
+        if (entry.user && JetSameName(entry.name, name)) {
             return entry.definition;
         }
     }

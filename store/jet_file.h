@@ -24,6 +24,9 @@ FileKind FileKindOfPath(const std::string& path);
 // A genuine Microsoft Access file of any version.
 bool IsAccessFile(const std::string& path);
 
+// The whole file; one that cannot be read throws JetError with the system's reason.
+std::vector<std::uint8_t> ReadJetFileBytes(const std::string& path);
+
 using JetColumn = JetColumnDef;
 
 struct JetTable {

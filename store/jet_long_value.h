@@ -8,10 +8,16 @@
 #include <vector>
 
 #include "jet_pages.h"
+#include "jet_table_def.h"
 
 namespace varnix {
 
 inline constexpr std::size_t kJetLongValueHeader = 12;
+
+// Memo and OLE columns keep long values.
+inline bool IsJetLongValueColumn(const JetColumnDef& column) {
+    return column.type == kJetTypeMemo || column.type == kJetTypeOle;
+}
 
 // The value's stored bytes, wherever they lie. Throws JetError.
 std::vector<std::uint8_t> ReadJetLongValue(const JetPages& pages, const std::uint8_t* field,

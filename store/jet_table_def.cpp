@@ -1,5 +1,6 @@
 #include "jet_table_def.h"
 
+#include <algorithm>
 #include <set>
 
 #include "jet_error.h"
@@ -56,6 +57,14 @@ std::string ReadName(const Cursor& in, const JetLayout& layout, std::size_t& at)
 }
 
 }  // namespace
+
+bool JetSameName(const std::string& a, const std::string& b) {
+    const auto lower = [](char c) {
+        return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+    };
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
+                                              [&](char x, char y) { return lower(x) == lower(y); });
+}
 
 JetTableDef ReadJetTableDef(const JetPages& pages, std::uint32_t page) {
     const JetLayout& layout = pages.Layout();

@@ -69,6 +69,9 @@ struct JetTableDef {
     std::uint32_t freePages = 0;
 };
 
+// Names of tables, columns and indexes compare without regard to the case of A to Z.
+bool JetSameName(const std::string& a, const std::string& b);
+
 // Reads the definition on `page` and the pages it continues on. Throws JetError.
 JetTableDef ReadJetTableDef(const JetPages& pages, std::uint32_t page);
 

@@ -1,0 +1,122 @@
+// The verify step of a save: the saved file as our own reader sees it.
+#include <algorithm>
+#include <array>
+#include <set>
+
+#include "device_values.h"
+#include "jet_check.h"
+#include "jet_index_pages.h"
+#include "jet_long_value.h"
+#include "jet_settings.h"
+#include "jet_table_rows.h"
+#include "jet_usage_map.h"
+
+namespace varnix {
+
+namespace {
+
+// The LVAL pages the long values of a table's rows lie on.
+std::set<std::uint32_t> LongValuePages(const JetPages& pages, const JetTableDef& def) {
+    std::set<std::uint32_t> out;
+    for (const JetStoredRow& row : ReadJetTableRows(pages, def)) {
+        for (std::size_t c = 0; c < def.columns.size(); ++c) {
+            if (IsJetLongValueColumn(def.columns[c]) && row.fields[c].present) {
+                for (const JetRowId at : JetLongValueRows(pages, row.fields[c].bytes.data(),
+                                                          row.fields[c].bytes.size())) {
+                    out.insert(at.page);
+                }
+            }
+        }
+    }
+    return out;
+}
+
+// What a load reads back, for the verify step.
+class ReadBack : public SettingsValues {
+  public:
+    std::string PhoneText(int slot) const override { return phones_[slot]; }
+    void SetPhoneText(int slot, const std::string& text) override { phones_[slot] = text; }
+    std::string TimeoutText() const override { return timeout_; }
+    void SetTimeoutText(const std::string& text) override { timeout_ = text; }
+    bool ExternalDisconnect() const override { return flag_; }
+    void SetExternalDisconnect(bool on) override { flag_ = on; }
+
+  private:
+    std::array<std::string, kSlotCount + 1> phones_;
+    std::string timeout_ = "0";
+    bool flag_ = false;
+};
+
+}  // namespace
+
+void VerifyJetSettingsSaved(const std::vector<std::uint8_t>& original,
+                            const std::vector<std::uint8_t>& saved, const SettingsValues& values) {
+    const JetFile before(original);
+    const JetFile after(saved);
+    if (after.IsJet4() != before.IsJet4() || after.Pages().Count() < before.Pages().Count()) {
+        JetDamaged("the saved file lost its version or pages");
+    }
+    ReadBack back;
+    LoadJetSettings(after, back);
+    for (int slot = 1; slot <= kSlotCount; ++slot) {
+        if (back.PhoneText(slot) != values.PhoneText(slot)) {
+            JetDamaged("slot " + std::to_string(slot) + " reads back as \"" + back.PhoneText(slot) +
+                       "\"");
+        }
+    }
+    if (back.TimeoutText() != std::to_string(SavedTimeout(values.TimeoutText())) ||
+        back.ExternalDisconnect() != values.ExternalDisconnect()) {
+        JetDamaged("the relay settings read back as " + back.TimeoutText());
+    }
+    // The pages the save may change: those of the two tables, their definitions, indexes
+    // and usage maps, the file's global map and its free pages, and pages it added.
+    std::set<std::uint32_t> changeable{kJetGlobalUsageMap >> 8};
+    for (const std::uint32_t page : JetUsageMap(before.Pages(), kJetGlobalUsageMap).Pages()) {
+        changeable.insert(page);
+    }
+    for (const JetFile* file : {&before, &after}) {
+        for (const char* name : {"phone", "pcong"}) {
+            const JetTableDef def = ReadJetTableDef(file->Pages(), file->TableDefinition(name));
+            if (file == &after) {
+                CheckJetTable(after.Pages(), after.TextForm(), def);
+            }
+            changeable.insert(def.page);
+            for (const std::uint32_t pointer : {def.ownedPages, def.freePages}) {
+                for (const std::uint32_t page :
+                     JetUsageMap(file->Pages(), pointer).StoragePages()) {
+                    changeable.insert(page);
+                }
+            }
+            for (const std::uint32_t page : JetTableDataPages(file->Pages(), def)) {
+                changeable.insert(page);
+            }
+            for (const std::uint32_t page : LongValuePages(file->Pages(), def)) {
+                changeable.insert(page);
+            }
+            for (const JetRealIndex& index : def.realIndexes) {
+                if (index.usageMap != 0) {
+                    for (const std::uint32_t page :
+                         JetUsageMap(file->Pages(), index.usageMap).StoragePages()) {
+                        changeable.insert(page);
+                    }
+                }
+                for (const std::uint32_t page :
+                     ReadJetIndex(file->Pages(), def.page, index.firstPage).pages) {
+                    changeable.insert(page);
+                }
+            }
+        }
+    }
+    const std::size_t pageSize = before.Pages().PageSize();
+    for (std::uint32_t page = 0; page < before.Pages().Count(); ++page) {
+        if (changeable.count(page) == 0 &&
+            !std::equal(original.begin() + std::ptrdiff_t(page * pageSize),
+                        original.begin() + std::ptrdiff_t((page + 1) * pageSize),
+                        saved.begin() + std::ptrdiff_t(page * pageSize))) {
+            JetDamaged("the save changed page " + std::to_string(page) +
+                       ", which belongs to neither table");
+        }
+    }
+}
+
+}  // namespace varnix
