@@ -1,14 +1,40 @@
-// Writes the template settings file: the tables phone and pcong, both empty.
-#include <sqlite3.h>
-
+// Writes the template settings file: a genuine, empty Access 2000 (Jet 4) database holding
+// the tables phone (id Long Integer, phone Text(255)) and pcong (time Long Integer, rec Long
+// Integer), both empty. Its creation date is SOURCE_DATE_EPOCH when set, else now.
+#include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <ctime>
+
+#include "jet_create.h"
+#include "jet_error.h"
 
 namespace {
 
 constexpr char kUsage[] =
     "usage: make_template FILE\n"
     "Writes the settings file template, its tables empty, to FILE.\n";
+
+std::vector<varnix::JetNewTable> SettingsTables() {
+    using Column = varnix::JetNewColumn;
+    return {
+        {"phone", {{"id", Column::Type::LongInteger}, {"phone", Column::Type::Text, 255}}},
+        {"pcong", {{"time", Column::Type::LongInteger}, {"rec", Column::Type::LongInteger}}},
+    };
+}
+
+std::time_t CreationTime() {
+    const char* fixed = std::getenv("SOURCE_DATE_EPOCH");
+    if (fixed != nullptr && *fixed != '\0') {
+        char* end = nullptr;
+        const long long seconds = std::strtoll(fixed, &end, 10);
+        if (*end == '\0' && seconds >= 0) {
+            return static_cast<std::time_t>(seconds);
+        }
+    }
+    return std::time(nullptr);
+}
 
 }  // namespace
 
@@ -22,22 +48,23 @@ int main(int argc, char** argv) {
         std::fputs(kUsage, stderr);
         return 2;
     }
-    sqlite3* db = nullptr;
-    if (sqlite3_open_v2(argv[1], &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) !=
-        SQLITE_OK) {
-        std::fprintf(stderr, "%s: %s\n", argv[1], sqlite3_errmsg(db));
-        sqlite3_close(db);
+    std::vector<std::uint8_t> bytes;
+    try {
+        bytes = varnix::CreateJetDatabase(SettingsTables(), varnix::JetDateOf(CreationTime()));
+    } catch (const varnix::JetError& error) {
+        std::fprintf(stderr, "make_template: %s\n", error.what());
         return 1;
     }
-    const char* schema =
-        "create table phone (id INTEGER, phone TEXT);"
-        "create table pcong (time INTEGER, rec INTEGER);";
-    char* error = nullptr;
-    const int result = sqlite3_exec(db, schema, nullptr, nullptr, &error);
-    if (result != SQLITE_OK) {
-        std::fprintf(stderr, "%s: %s\n", argv[1], error);
-        sqlite3_free(error);
+    std::FILE* file = std::fopen(argv[1], "wb");
+    if (file == nullptr) {
+        std::fprintf(stderr, "%s: %s\n", argv[1], std::strerror(errno));
+        return 1;
     }
-    sqlite3_close(db);
-    return result == SQLITE_OK ? 0 : 1;
+    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+    if (std::fclose(file) != 0 || !written) {
+        std::fprintf(stderr, "%s: the file could not be written\n", argv[1]);
+        std::remove(argv[1]);
+        return 1;
+    }
+    return 0;
 }

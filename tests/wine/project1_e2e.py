@@ -7,9 +7,9 @@ Drives the window as a user would, with the X server's own mouse and keyboard (x
 "Load From Device", an edit of the relay time-out, "Write To Device", "Write To File..."
 through the native file dialog, "Crear All" and "Load From File..." of that file, "Write
 To Device" again, then "Configure Port..." -> COM3 -> OK. Checks the device's state as it
-saves it on exit, the settings file (SQLite), and the choice in Wine's registry."""
+saves it on exit, the settings file (a genuine Access file, read with mdbtools), and the
+choice in Wine's registry."""
 import os
-import sqlite3
 import subprocess
 import sys
 import tempfile
@@ -17,6 +17,13 @@ import time
 
 TITLE = "Varnix V.1.2"
 NUMBERS = ["+3859%07d" % (slot * 7919 % 10000000) for slot in range(1, 6)]
+
+
+def access_rows(path, table):
+    # The rows of a table of an Access file, each a list of its values as text.
+    out = subprocess.run(["mdb-export", "-H", "-Q", "-d", "\t", path, table],
+                         capture_output=True, text=True, check=True).stdout
+    return [line.split("\t") for line in out.splitlines()]
 
 
 def fail(text):
@@ -175,10 +182,9 @@ def main():
             saved += ".mdb"
             if not os.path.exists(saved):
                 fail("no %s; the folder has %r" % (saved, os.listdir(work)))
-            with sqlite3.connect("file:%s?mode=ro" % saved, uri=True) as db:
-                phones = [row[0] for row in db.execute(
-                    "SELECT phone FROM phone WHERE phone <> '' ORDER BY id")]
-                times = [row[0] for row in db.execute("SELECT time FROM pcong")]
+            phones = [phone for _, phone in sorted((int(i), phone) for i, phone in
+                                                   access_rows(saved, "phone")) if phone]
+            times = [int(row[0]) for row in access_rows(saved, "pcong")]
             if phones != NUMBERS or times != [3000]:
                 fail("the file holds %r and %r" % (phones, times))
 
