@@ -18,7 +18,6 @@ constexpr std::uint8_t kChain = 0x00;
 constexpr std::uint32_t kLengthMask = 0x3fffffff;
 constexpr std::size_t kInlineMost = 64;
 constexpr std::size_t kChainPointer = 4;
-constexpr std::size_t kMaxRowsPerPage = 255;
 
 // The bytes of an LVAL row.
 std::pair<const std::uint8_t*, std::size_t> LongValueRow(const JetPages& pages,
@@ -111,34 +110,11 @@ std::vector<JetRowId> JetLongValueRows(const JetPages& pages, const std::uint8_t
 }
 
 JetRowId JetLongValueWriter::AddRow(const std::vector<std::uint8_t>& bytes) {
-    const JetLayout& layout = pages_.Layout();
-    const auto fits = [&](std::uint32_t page) {
-        const std::uint8_t* data = pages_.Page(page);
-        return JetU16(data + layout.dataRowCount) < kMaxRowsPerPage &&
-               bytes.size() + 2 <= JetU16(data + layout.dataFreeSpace);
-    };
-    if (page_ == 0 || !fits(page_)) {
+    if (page_ == 0 || !pages_.RowFits(page_, bytes.size())) {
         page_ = AllocateJetPage(pages_);
-        std::uint8_t* data = pages_.MutablePage(page_);
-        data[0] = kJetDataPage;
-        data[1] = 0x01;
-        std::memcpy(data + layout.dataOwner, "LVAL", 4);
-        JetPutU16(data + layout.dataFreeSpace,
-                  static_cast<std::uint16_t>(layout.pageSize - layout.dataRowTable));
+        pages_.InitDataPage(page_, {'L', 'V', 'A', 'L'});
     }
-    std::uint8_t* data = pages_.MutablePage(page_);
-    const std::uint16_t count = JetU16(data + layout.dataRowCount);
-    const std::size_t top =
-        count == 0 ? layout.pageSize
-                   : JetU16(data + layout.dataRowTable + 2 * (count - 1u)) & kJetRowOffsetMask;
-    const std::size_t start = top - bytes.size();
-    std::copy(bytes.begin(), bytes.end(), data + start);
-    JetPutU16(data + layout.dataRowTable + 2 * std::size_t{count},
-              static_cast<std::uint16_t>(start));
-    JetPutU16(data + layout.dataRowCount, static_cast<std::uint16_t>(count + 1));
-    JetPutU16(data + layout.dataFreeSpace,
-              static_cast<std::uint16_t>(start - (layout.dataRowTable + 2 * (count + 1u))));
-    return {page_, static_cast<std::uint8_t>(count)};
+    return {page_, pages_.AddRow(page_, bytes)};
 }
 
 std::vector<std::uint8_t> JetLongValueWriter::Store(const std::vector<std::uint8_t>& value) {

@@ -1,6 +1,7 @@
 #include "jet_pages.h"
 
 #include <algorithm>
+#include <iterator>
 #include <string>
 
 #include "jet_error.h"
@@ -89,6 +90,39 @@ JetPages::RowSpan JetPages::Row(JetRowId id) const {
                    " lies outside its page");
     }
     return {start, end, static_cast<std::uint16_t>(entry & (kJetDeletedRow | kJetOverflowRow))};
+}
+
+void JetPages::InitDataPage(std::uint32_t page, const std::uint8_t (&owner)[4]) {
+    std::uint8_t* data = MutablePage(page);
+    data[0] = kJetDataPage;
+    data[1] = 0x01;
+    std::copy(std::begin(owner), std::end(owner), data + layout_->dataOwner);
+    JetPutU16(data + layout_->dataRowCount, 0);
+    std::fill(data + layout_->dataRowTable, data + layout_->pageSize, std::uint8_t{0});
+    JetPutU16(data + layout_->dataFreeSpace,
+              static_cast<std::uint16_t>(layout_->pageSize - layout_->dataRowTable));
+}
+
+bool JetPages::RowFits(std::uint32_t page, std::size_t size) const {
+    const std::uint8_t* data = Page(page);
+    return JetU16(data + layout_->dataRowCount) < kJetMaxRowsPerPage &&
+           size + 2 <= JetU16(data + layout_->dataFreeSpace);
+}
+
+std::uint8_t JetPages::AddRow(std::uint32_t page, const std::vector<std::uint8_t>& row) {
+    std::uint8_t* data = MutablePage(page);
+    const std::uint16_t count = JetU16(data + layout_->dataRowCount);
+    const std::size_t top =
+        count == 0 ? layout_->pageSize
+                   : JetU16(data + layout_->dataRowTable + 2 * (count - 1u)) & kJetRowOffsetMask;
+    const std::size_t start = top - row.size();
+    std::copy(row.begin(), row.end(), data + start);
+    JetPutU16(data + layout_->dataRowTable + 2 * std::size_t{count},
+              static_cast<std::uint16_t>(start));
+    JetPutU16(data + layout_->dataRowCount, static_cast<std::uint16_t>(count + 1));
+    JetPutU16(data + layout_->dataFreeSpace,
+              static_cast<std::uint16_t>(start - (layout_->dataRowTable + 2 * (count + 1u))));
+    return static_cast<std::uint8_t>(count);
 }
 
 }  // namespace varnix

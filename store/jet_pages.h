@@ -52,6 +52,16 @@ class JetPages {
     std::uint16_t RowCount(std::uint32_t page) const;
     RowSpan Row(JetRowId row) const;
 
+    // Data pages: rows grow down from the page's end, their offsets up from the header.
+    // Makes `page` an empty data page of `owner` (a table definition's page number as
+    // stored, or "LVAL"); other header bytes are kept.
+    void InitDataPage(std::uint32_t page, const std::uint8_t (&owner)[4]);
+    // A row of `size` bytes fits: room for it and its offset, and a row number left.
+    bool RowFits(std::uint32_t page, std::size_t size) const;
+    // Puts `row` below the page's lowest row, keeping the free space true; the caller has
+    // checked that it fits. Returns its row number.
+    std::uint8_t AddRow(std::uint32_t page, const std::vector<std::uint8_t>& row);
+
   private:
     std::vector<std::uint8_t> bytes_;
     const JetLayout* layout_;
@@ -66,5 +76,6 @@ inline constexpr std::uint8_t kJetUsageMapPage = 0x05;
 inline constexpr std::uint16_t kJetDeletedRow = 0x8000;
 inline constexpr std::uint16_t kJetOverflowRow = 0x4000;
 inline constexpr std::uint16_t kJetRowOffsetMask = 0x1fff;
+inline constexpr std::size_t kJetMaxRowsPerPage = 255;  // a row number is one byte
 
 }  // namespace varnix

@@ -12,7 +12,6 @@ namespace varnix {
 
 namespace {
 
-constexpr std::size_t kMaxRowsPerPage = 255;
 constexpr int kMaxMoves = 8;
 
 bool IsTableDataPage(const JetPages& pages, const JetTableDef& def, std::uint32_t page) {
@@ -22,39 +21,9 @@ bool IsTableDataPage(const JetPages& pages, const JetTableDef& def, std::uint32_
 
 // A reused or new data page of the table, with no rows yet.
 void ClearDataPage(JetPages& pages, const JetTableDef& def, std::uint32_t page) {
-    const JetLayout& layout = pages.Layout();
-    std::uint8_t* data = pages.MutablePage(page);
-    data[0] = kJetDataPage;
-    data[1] = 0x01;
-    JetPutU32(data + layout.dataOwner, def.page);
-    JetPutU16(data + layout.dataRowCount, 0);
-    std::memset(data + layout.dataRowTable, 0, layout.pageSize - layout.dataRowTable);
-    JetPutU16(data + layout.dataFreeSpace,
-              static_cast<std::uint16_t>(layout.pageSize - layout.dataRowTable));
-}
-
-// Adds a row below the page's lowest row; the caller has checked that it fits.
-std::uint8_t AddRow(JetPages& pages, std::uint32_t page, const std::vector<std::uint8_t>& row) {
-    const JetLayout& layout = pages.Layout();
-    std::uint8_t* data = pages.MutablePage(page);
-    const std::uint16_t count = JetU16(data + layout.dataRowCount);
-    const std::size_t top =
-        count == 0 ? layout.pageSize
-                   : JetU16(data + layout.dataRowTable + 2 * (count - 1u)) & kJetRowOffsetMask;
-    const std::size_t start = top - row.size();
-    std::copy(row.begin(), row.end(), data + start);
-    JetPutU16(data + layout.dataRowTable + 2 * std::size_t{count},
-              static_cast<std::uint16_t>(start));
-    JetPutU16(data + layout.dataRowCount, static_cast<std::uint16_t>(count + 1));
-    JetPutU16(data + layout.dataFreeSpace,
-              static_cast<std::uint16_t>(start - (layout.dataRowTable + 2 * (count + 1u))));
-    return static_cast<std::uint8_t>(count);
-}
-
-bool RowFits(const JetPages& pages, std::uint32_t page, std::size_t size) {
-    const std::uint8_t* data = pages.Page(page);
-    return JetU16(data + pages.Layout().dataRowCount) < kMaxRowsPerPage &&
-           size + 2 <= JetU16(data + pages.Layout().dataFreeSpace);
+    std::uint8_t owner[4];
+    JetPutU32(owner, def.page);
+    pages.InitDataPage(page, owner);
 }
 
 }  // namespace
@@ -167,13 +136,13 @@ std::vector<JetRowId> WriteJetTableRows(JetPages& pages, JetTableDef& def,
         if (row.size() > JetMaxRowSize(pages.Layout())) {
             JetUnsupported("a row is longer than an Access page holds");
         }
-        if (used.empty() || !RowFits(pages, used.back(), row.size())) {
+        if (used.empty() || !pages.RowFits(used.back(), row.size())) {
             if (!used.empty()) {
                 full.insert(used.back());
             }
             takePage();
         }
-        placed.push_back({used.back(), AddRow(pages, used.back(), row)});
+        placed.push_back({used.back(), pages.AddRow(used.back(), row)});
     }
     // Pages the rows no longer need go back to the file's free pages: a data page without
     // rows is something other readers do not expect.
