@@ -27,41 +27,12 @@ constexpr std::size_t kMapRecordSize = 69;
 constexpr std::size_t kMapBitmapStart = 5;
 constexpr std::uint8_t kInlineMap = 0;
 constexpr std::uint8_t kReferenceMap = 1;
-constexpr std::size_t kMaxRowsPerPage = 255;
 
-void StartDataPage(JetPages& pages, std::uint32_t page, std::uint32_t owner) {
-    const JetLayout& layout = pages.Layout();
-    std::uint8_t* data = pages.MutablePage(page);
-    data[0] = kJetDataPage;
-    data[1] = 0x01;
-    JetPutU32(data + layout.dataOwner, owner);
-    JetPutU16(data + layout.dataFreeSpace,
-              static_cast<std::uint16_t>(layout.pageSize - layout.dataRowTable));
-}
-
-bool RecordFits(const JetPages& pages, std::uint32_t page, std::size_t size) {
-    const std::uint8_t* data = pages.Page(page);
-    return JetU16(data + pages.Layout().dataRowCount) < kMaxRowsPerPage &&
-           size + 2 <= JetU16(data + pages.Layout().dataFreeSpace);
-}
-
-// Puts `record` below the page's lowest row and returns its data pointer.
-std::uint32_t AddRecord(JetPages& pages, std::uint32_t page,
-                        const std::vector<std::uint8_t>& record) {
-    const JetLayout& layout = pages.Layout();
-    std::uint8_t* data = pages.MutablePage(page);
-    const std::uint16_t count = JetU16(data + layout.dataRowCount);
-    const std::size_t top =
-        count == 0 ? layout.pageSize
-                   : JetU16(data + layout.dataRowTable + 2 * (count - 1u)) & kJetRowOffsetMask;
-    const std::size_t start = top - record.size();
-    std::copy(record.begin(), record.end(), data + start);
-    JetPutU16(data + layout.dataRowTable + 2 * std::size_t{count},
-              static_cast<std::uint16_t>(start));
-    JetPutU16(data + layout.dataRowCount, static_cast<std::uint16_t>(count + 1));
-    JetPutU16(data + layout.dataFreeSpace,
-              static_cast<std::uint16_t>(start - (layout.dataRowTable + 2 * (count + 1u))));
-    return JetRowId{page, static_cast<std::uint8_t>(count)}.Pointer();
+// A data page for usage-map records, `owner` in its header: 0 on the tables' map pages.
+void StartMapPage(JetPages& pages, std::uint32_t page, std::uint32_t owner) {
+    std::uint8_t stored[4];
+    JetPutU32(stored, owner);
+    pages.InitDataPage(page, stored);
 }
 
 // An inline map of the pages from 0 on, with the bits of `used` set.
@@ -79,11 +50,11 @@ class MapRecords {
   public:
     explicit MapRecords(JetPages& pages) : pages_(pages) {}
     std::uint32_t Add(const std::vector<std::uint8_t>& record) {
-        if (page_ == 0 || !RecordFits(pages_, page_, record.size())) {
+        if (page_ == 0 || !pages_.RowFits(page_, record.size())) {
             page_ = pages_.Append();
-            StartDataPage(pages_, page_, 0);
+            StartMapPage(pages_, page_, 0);
         }
-        return AddRecord(pages_, page_, record);
+        return JetRowId{page_, pages_.AddRow(page_, record)}.Pointer();
     }
     std::uint32_t Inline(const std::vector<std::uint32_t>& used = {}) {
         return Add(InlineMap(used));
@@ -103,16 +74,17 @@ class MapRecords {
 // Page 1: the file's map, a set bit marking a free page, every page from the end of the
 // file on free; then an empty second record, as Access keeps one there.
 void WriteGlobalMap(JetPages& pages) {
-    StartDataPage(pages, kGlobalMapPage, kGlobalMapPage);
+    StartMapPage(pages, kGlobalMapPage, kGlobalMapPage);
     std::vector<std::uint32_t> free;
     for (std::uint32_t page = pages.Count(); page < (kMapRecordSize - kMapBitmapStart) * 8;
          ++page) {
         free.push_back(page);
     }
-    if (AddRecord(pages, kGlobalMapPage, InlineMap(free)) != kJetGlobalUsageMap) {
+    if (JetRowId{kGlobalMapPage, pages.AddRow(kGlobalMapPage, InlineMap(free))}.Pointer() !=
+        kJetGlobalUsageMap) {
         throw std::logic_error("the file's usage map is not the first record of page 1");
     }
-    AddRecord(pages, kGlobalMapPage, std::vector<std::uint8_t>(kMapRecordSize, 0));
+    pages.AddRow(kGlobalMapPage, std::vector<std::uint8_t>(kMapRecordSize, 0));
 }
 
 JetNewTableDef DefinitionOf(const JetTableSchema& schema, std::uint32_t page) {
