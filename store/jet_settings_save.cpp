@@ -43,10 +43,8 @@ void ReleaseLongValue(JetPages& pages, const JetTableDef& def, const JetField& f
 void RefuseEnforcedRelationships(const JetTableDef& def, const std::string& table) {
     for (const JetLogicalIndex& index : def.logicalIndexes) {
         if (index.type == kForeignKeyIndex) {
-            JetUnsupported("the table " + table +
-                           " takes part in a relationship that Access "
-                           "enforces (" +
-                           index.name + "), which Varnix does not keep");
+            JetUnsupported("the table " + table + " takes part in a relationship (" + index.name +
+                           ") that Access enforces and Varnix does not keep");
         }
     }
 }
