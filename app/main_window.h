@@ -150,7 +150,9 @@ class TForm1 : public QMainWindow,
     // The work file as last loaded or saved, when it is a genuine Access file: a save
     // leaves a file that changed since alone.
     std::optional<FileDigest> workFileDigest_;
-    std::optional<FileDigest> savedDigest_;  // of the file the last save went into
+    // The file the last save went into, and its digest.
+    std::string savedPath_;
+    std::optional<FileDigest> savedDigest_;
     TForm2* form2_ = nullptr;
     bool shown_ = false;
 };

@@ -52,6 +52,7 @@ bool TForm1::SaveToDatabase(const std::string& fileName) {
     std::optional<FileDigest> digest = workFile ? workFileDigest_ : std::nullopt;
     try {
         SaveSettings(ADOQuery1, fileName, *this, &digest);
+        savedPath_ = fileName;
         savedDigest_ = digest;
         if (workFile) {
             workFileDigest_ = digest;
@@ -66,11 +67,13 @@ bool TForm1::SaveToDatabase(const std::string& fileName) {
                      MessageButtons::Ok, error.what()});
         throw SilentAbort();
     }
+    // The new file (or, if that one is refused too, the one chosen after it) becomes the
+    // work file.
     const auto newFile = NewFileFromTemplate();
     if (!newFile || !SaveToDatabase(*newFile)) {
         throw SilentAbort();
     }
-    Label3->setText(QString::fromStdString(*newFile));
+    Label3->setText(QString::fromStdString(savedPath_));
     workFileDigest_ = savedDigest_;
     return true;
 }
@@ -88,10 +91,8 @@ void TForm1::BitBtn2Click() {
     }
     if (SaveToDatabase(*newFile)) {
         ShowNotice("Saved successfully");
-        if (Label3->text().isEmpty()) {  // unless the save went into another new file
-            Label3->setText(QString::fromStdString(*newFile));
-            workFileDigest_ = savedDigest_;
-        }
+        Label3->setText(QString::fromStdString(savedPath_));
+        workFileDigest_ = savedDigest_;
     }
 }
 

@@ -2,6 +2,7 @@
 
 #include <QCloseEvent>
 #include <cstdio>
+#include <deque>
 #include <filesystem>
 #include <fstream>
 
@@ -19,8 +20,11 @@ class JetLoadTest : public testing::MainWindowFixture {
         folder = sandbox.Root() / "files";
         fs::create_directories(folder);
         form1->Dialogs().SetAnswerer([this](const FileRequest&) {
-            std::optional<std::string> answer = nextFile;
-            nextFile.reset();
+            std::optional<std::string> answer;
+            if (!nextFiles.empty()) {
+                answer = nextFiles.front();
+                nextFiles.pop_front();
+            }
             return answer;
         });
     }
@@ -33,7 +37,7 @@ class JetLoadTest : public testing::MainWindowFixture {
     }
     void Load(const fs::path& file) {
         messages.clear();
-        nextFile = file.string();
+        nextFiles = {file.string()};
         form1->BitBtn1->click();
         QCoreApplication::processEvents();
     }
@@ -48,7 +52,7 @@ class JetLoadTest : public testing::MainWindowFixture {
     }
 
     fs::path folder;
-    std::optional<std::string> nextFile;
+    std::deque<std::string> nextFiles;  // the answers of the file dialogs, in turn
 };
 
 TEST_F(JetLoadTest, EverySampleLoadsAsItsTablesSay) {
@@ -135,15 +139,19 @@ TEST_F(JetLoadTest, EditsStayInTheAccessFileAndARefusedOneOffersANewFile) {
     EXPECT_EQ(Cell(2), "B\u00e1lint +36 1 555");
     EXPECT_EQ(form1->Edit1->text().toStdString(), "45");
 
-    // Open elsewhere: the file and the reason, then the save dialog for a new file.
+    // Open elsewhere: the file and the reason, then the save dialog for a new file; the
+    // first new file is open elsewhere too, so the dialog comes again.
     std::ofstream(folder / "texts.ldb").put('x');
+    std::ofstream(folder / "taken.ldb").put('x');
     const std::string before = testing::ConfigSandbox::Read(file);
     form1->StringGrid1->SetCell(1, 8, "888");
     messages.clear();
-    nextFile = (folder / "kept").string();
+    nextFiles = {(folder / "taken").string(), (folder / "kept").string()};
     form1->BitBtn2->click();
     QCoreApplication::processEvents();
+    const fs::path taken = folder / "taken.mdb";
     ASSERT_EQ(Texts(), (std::vector<std::string>{"Varnix cannot save into " + file.string() + ".",
+                                                 "Varnix cannot save into " + taken.string() + ".",
                                                  "Saved successfully"}));
     EXPECT_NE(messages[0].detail.find("texts.ldb"), std::string::npos) << messages[0].detail;
     EXPECT_EQ(testing::ConfigSandbox::Read(file), before);
