@@ -30,7 +30,7 @@ constexpr std::uint16_t kGeneralSortOrder = 1033;
 constexpr std::uint16_t kTextBytes = 510;  // Text(255), two bytes a character
 constexpr std::uint16_t kChunkBytes = 3992;
 
-struct ColumnSpec {
+struct SystemColumn {
     const char* name;
     std::uint8_t type;
     std::uint16_t number;
@@ -81,17 +81,17 @@ void PlaceColumns(std::vector<JetColumnDef>& columns, std::uint16_t& varColumns)
     }
 }
 
-JetTableSchema Schema(const char* name, bool system, std::initializer_list<ColumnSpec> columns) {
+JetTableSchema Schema(const char* name, bool system, std::initializer_list<SystemColumn> columns) {
     JetTableSchema schema;
     schema.name = name;
     schema.system = system;
-    for (const ColumnSpec& spec : columns) {
+    for (const SystemColumn& wanted : columns) {
         JetColumnDef column;
-        column.name = spec.name;
-        column.type = spec.type;
-        column.number = spec.number;
-        column.flags = spec.flags;
-        column.length = LengthOf(spec.type);
+        column.name = wanted.name;
+        column.type = wanted.type;
+        column.number = wanted.number;
+        column.flags = wanted.flags;
+        column.length = LengthOf(wanted.type);
         column.sortOrder = kGeneralSortOrder;
         schema.columns.push_back(column);
     }
@@ -198,18 +198,18 @@ JetTableSchema JetUserTableSchema(const JetNewTable& table) {
     JetTableSchema schema;
     schema.name = table.name;
     schema.system = false;
-    for (const JetNewColumn& spec : table.columns) {
+    for (const JetNewColumn& wanted : table.columns) {
         JetColumnDef column;
-        column.name = spec.name;
+        column.name = wanted.name;
         column.number = static_cast<std::uint16_t>(schema.columns.size());
         column.sortOrder = kGeneralSortOrder;
-        if (spec.type == JetNewColumn::Type::Text) {
-            if (spec.characters < 1 || spec.characters > 255) {
-                JetUnsupported("the text column " + spec.name + " must hold 1 to 255 characters");
+        if (wanted.type == JetNewColumn::Type::Text) {
+            if (wanted.characters < 1 || wanted.characters > 255) {
+                JetUnsupported("the text column " + wanted.name + " must hold 1 to 255 characters");
             }
             column.type = kJetTypeText;
             column.flags = kUpdatable;
-            column.length = static_cast<std::uint16_t>(2 * spec.characters);
+            column.length = static_cast<std::uint16_t>(2 * wanted.characters);
         } else {
             column.type = kJetTypeInt32;
             column.flags = kUpdatable | kFixed;
@@ -217,11 +217,11 @@ JetTableSchema JetUserTableSchema(const JetNewTable& table) {
         }
         for (const JetColumnDef& other : schema.columns) {
             if (SameName(other.name, column.name)) {
-                JetUnsupported("the table " + table.name + " has two columns named " + spec.name);
+                JetUnsupported("the table " + table.name + " has two columns named " + wanted.name);
             }
         }
-        if (!spec.nullable) {
-            schema.requiredColumns.push_back(spec.name);
+        if (!wanted.nullable) {
+            schema.requiredColumns.push_back(wanted.name);
         }
         schema.columns.push_back(column);
     }

@@ -128,6 +128,8 @@ std::string Sorted(std::vector<std::string> names) {
     return Listed(names);
 }
 
+}  // namespace
+
 std::string ValueText(const JetValue& value) {
     switch (value.kind) {
         case JetValue::Kind::Null:
@@ -141,8 +143,6 @@ std::string ValueText(const JetValue& value) {
     }
     return "(other)";
 }
-
-}  // namespace
 
 std::string OraclesMissing() {
     for (const char* program : {"mdb-tables", "mdb-json", "mdb-count"}) {

@@ -64,6 +64,9 @@ class MdbReader {
     std::unique_ptr<QProcess> node_;
 };
 
+// A value as the comparisons print it: null, the number, or the text in quotes.
+std::string ValueText(const JetValue& value);
+
 // Where our table differs from an oracle's read of it, in words; empty when they agree. Values
 // of types our reader leaves alone (JetValue::Kind::Other) are not compared.
 std::string Difference(const JetTable& ours, const OracleTable& theirs);

@@ -55,20 +55,6 @@ std::vector<fs::path> SamplesNamed(const fs::path& folder, const std::string& pr
     return samples;
 }
 
-std::string Show(const JetValue& value) {
-    switch (value.kind) {
-        case JetValue::Kind::Null:
-            return "null";
-        case JetValue::Kind::Integer:
-            return std::to_string(value.integer);
-        case JetValue::Kind::Text:
-            return "\"" + value.text + "\"";
-        case JetValue::Kind::Other:
-            break;
-    }
-    return "(a value of another type)";
-}
-
 // A JSON value as the reader gives it: null, a whole number, or text.
 std::optional<JetValue> FromJson(const QJsonValue& value) {
     if (value.isNull()) {
@@ -127,8 +113,8 @@ std::optional<std::vector<JetValue>> ExpectedRow(const std::vector<std::string>&
 std::string ShowRow(const std::vector<std::string>& columns, const std::vector<JetValue>& row) {
     std::string shown;
     for (std::size_t c = 0; c < row.size(); ++c) {
-        shown +=
-            (c == 0 ? "" : ", ") + (c < columns.size() ? columns[c] : "?") + " " + Show(row[c]);
+        shown += (c == 0 ? "" : ", ") + (c < columns.size() ? columns[c] : "?") + " " +
+                 testing::ValueText(row[c]);
     }
     return "(" + shown + ")";
 }
@@ -144,7 +130,8 @@ void ExpectPhoneRows(const JetTable& table, const QJsonObject& expected) {
     for (const std::vector<JetValue>& row : table.rows) {
         const JetValue& id = row[idColumn];
         if (id.kind != JetValue::Kind::Integer) {
-            ADD_FAILURE() << "a phone row with id " << Show(id) << ": " << ShowRow(columns, row);
+            ADD_FAILURE() << "a phone row with id " << testing::ValueText(id) << ": "
+                          << ShowRow(columns, row);
         } else if (!stored.emplace(id.integer, row).second) {
             ADD_FAILURE() << "phone holds id " << id.integer
                           << " twice: " << ShowRow(columns, stored[id.integer]) << " and "
