@@ -6,6 +6,7 @@
 #include <QCloseEvent>
 #include <QObject>
 #include <exception>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -45,6 +46,11 @@ class ErrorReport : public QObject {
             ShowLater("Unknown error");
         }
         return false;
+    }
+
+    // The guard as a function, for components that take one.
+    std::function<void(const std::function<void()>&)> AsEventGuard() {
+        return [this](const std::function<void()>& body) { Guard(body); };
     }
 
     // A close handler: the close goes ahead only when the body ends normally, so a silent

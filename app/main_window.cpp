@@ -16,8 +16,6 @@ namespace varnix {
 
 namespace {
 
-constexpr int kTimerIntervalMs = 500;
-
 bool IsDigit(char key) {
     return key >= '0' && key <= '9';
 }
@@ -42,34 +40,25 @@ void KeepRightEdge(QLabel* label) {
 TForm1::TForm1()
     : QMainWindow(nullptr, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                                Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
-      Comm1(this),
-      Timer1(kTimerIntervalMs, report_, this),
-      Transfer(commPort_, *this, *this) {
+      Comm1(session_.Comm()),
+      Timer1(session_.Timer()),
+      Transfer(session_.Transfer()),
+      ADOQuery1(session_.Files().Query()) {
     BuildLayout();
-    ConfigureComm1();
-    Timer1.SetOnTick([this] { Timer1Timer(); });
+    session_.SetPortChooser(
+        [this] { return form2_ != nullptr ? form2_->ChosenPortName() : std::string(); });
+    connect(&session_, &DeviceSession::statusChanged, this,
+            [this](const std::string& text) { StatusPanel->SetText(text); });
+    connect(&session_, &DeviceSession::failed, this,
+            [this](TransferKind, const SessionFailure& failure) {
+                if (failure.atStart) {
+                    ShowStartFailure(failure);
+                }
+            });
     FormCreate();
 }
 
 TForm1::~TForm1() = default;
-
-void TForm1::ConfigureComm1() {
-    Comm1.SetCommName("COM1");
-    Comm1.SetBaudRate(9600);
-    Comm1.SetDtrControl(TDtrControl::DtrHandshake);
-    Comm1.SetTxContinueOnXoff(false);
-    Comm1.SetOutx_XonXoffFlow(false);
-    Comm1.SetInx_XonXoffFlow(false);
-    Comm1.SetRtsControl(TRtsControl::RtsDisable);
-    Comm1.SetXonChar('0');
-    Comm1.SetXoffChar('0');
-    Comm1.OnReceiveData = [this](TComm*, const std::uint8_t* buffer, std::uint16_t length) {
-        report_.Guard([&] { Comm1ReceiveData(buffer, length); });
-    };
-    // The line went away (adapter unplugged, device gone): the next start opens the port
-    // afresh instead of sending into a dead line for ever.
-    Comm1.OnRequestHangup = [this](TComm*) { Transfer.PortReady = false; };
-}
 
 QPushButton* TForm1::AddButton(QWidget* parent, const char* caption, QRect geometry,
                                void (TForm1::*handler)()) {
@@ -298,16 +287,11 @@ void TForm1::SetPasswordText(const std::string& text) {
     Edit2->setText(QString::fromStdString(text));
 }
 
-std::string TForm1::ChosenPortName() const {
-    return form2_ != nullptr ? form2_->ChosenPortName() : std::string();
-}
-
-void TForm1::ShowStartFailure(const std::string& text) {
-    MessageRequest request{text, "Message", MessageIcon::Stop, MessageButtons::Ok, {}};
+void TForm1::ShowStartFailure(const SessionFailure& failure) {
+    MessageRequest request{failure.text, "Message", MessageIcon::Stop, MessageButtons::Ok, {}};
     // A port that did not open: say which device was tried, why it failed and what helps.
-    const std::string port = ChosenPortName();
-    if (text == "Can not open " + port) {
-        request.detail = OpenFailureDetail(port, DiagnosePort(port), FindSerialDevices());
+    if (failure.diagnosis) {
+        request.detail = OpenFailureDetail(failure.port, *failure.diagnosis, FindSerialDevices());
     }
     boxes_.Show(request);
 }

@@ -14,31 +14,26 @@
 #include <optional>
 #include <string>
 
-#include "ado_query.h"
-#include "comm.h"
-#include "comm_transfer_port.h"
-#include "device_transfer.h"
+#include "config_values.h"
+#include "device_session.h"
 #include "error_report.h"
 #include "file_dialogs.h"
 #include "message_boxes.h"
 #include "phone_grid.h"
-#include "settings_file.h"
 #include "status_line.h"
-#include "window_timer.h"
 
 namespace varnix {
 
 class TForm2;
 
-class TForm1 : public QMainWindow,
-               private TransferScreen,
-               private TransferServices,
-               private SettingsValues {
+class TForm1 : public QMainWindow, private ConfigValues {
     Q_OBJECT
     // First, so that everything built after them can report.
     MessageBoxes boxes_{this};
     ErrorReport report_{boxes_};
     FileDialogs dialogs_{this};
+    // The device, the port and the files, on the values this window shows.
+    DeviceSession session_{*this, report_.AsEventGuard(), this};
 
   public:
     // Builds the window from its layout and runs FormCreate.
@@ -52,8 +47,10 @@ class TForm1 : public QMainWindow,
     FileDialogs& Dialogs() { return dialogs_; }
     ErrorReport& Report() { return report_; }
     std::string StatusText() const { return StatusPanel->Text(); }
-    // The on-screen values as the device transfers reach them; texts are UTF-8.
-    TransferScreen& Screen() { return *this; }
+    // The on-screen values as the device transfers and the files reach them; texts are
+    // UTF-8.
+    ConfigValues& Screen() { return *this; }
+    DeviceSession& Session() { return session_; }
 
     // Controls, as laid out.
     QGroupBox* GroupBox1;
@@ -79,11 +76,11 @@ class TForm1 : public QMainWindow,
     QStatusBar* StatusBar1;
     StatusLine* StatusPanel;
 
-    // Components without a screen presence.
-    TComm Comm1;
-    WindowTimer Timer1;
-    DeviceTransfer Transfer;
-    AdoQuery ADOQuery1;
+    // Components without a screen presence: the session's.
+    TComm& Comm1;
+    TickTimer& Timer1;
+    DeviceTransfer& Transfer;
+    AdoQuery& ADOQuery1;
 
     // Handlers.
     void FormCreate();
@@ -92,12 +89,12 @@ class TForm1 : public QMainWindow,
     void FormClose();
     void BitBtn1Click();
     void BitBtn2Click();
-    void BitBtn3Click() { Transfer.StartRead(); }
-    void BitBtn4Click() { Transfer.StartWrite(); }
+    void BitBtn3Click() { session_.Read(); }
+    void BitBtn4Click() { session_.Write(); }
     void BitBtn5Click();
     void BitBtn6Click();
-    void BitBtn7Click() { Transfer.StartSetPassword(); }
-    void BitBtn8Click() { Transfer.StartGetPassword(); }
+    void BitBtn7Click() { session_.SetPassword(); }
+    void BitBtn8Click() { session_.GetPassword(); }
     void Edit1KeyPress(char& key);
     void Edit1Exit();
     void Edit2KeyPress(char& key);
@@ -117,7 +114,8 @@ class TForm1 : public QMainWindow,
     void BuildLayout();
     QPushButton* AddButton(QWidget* parent, const char* caption, QRect geometry,
                            void (TForm1::*handler)());
-    void ConfigureComm1();
+    // A start that failed: its message, and for a port what was found.
+    void ShowStartFailure(const SessionFailure& failure);
     // Writes the phone table, the time-out and the flag into the file, all or nothing.
     // A file that cannot take them is named with the reason, and the save dialog offers a
     // new file instead, which then becomes the work file. It returns true when the values
@@ -131,7 +129,7 @@ class TForm1 : public QMainWindow,
     // system layer take them so, and Windows opens them by their wide-character names.
     std::string WorkFile() const;
 
-    // TransferScreen
+    // ConfigValues
     std::string PhoneText(int slot) const override;
     void SetPhoneText(int slot, const std::string& text) override;
     std::string TimeoutText() const override;
@@ -140,19 +138,7 @@ class TForm1 : public QMainWindow,
     void SetExternalDisconnect(bool on) override { CheckBox1->setChecked(on); }
     std::string PasswordText() const override;
     void SetPasswordText(const std::string& text) override;
-    std::string ChosenPortName() const override;
-    // TransferServices
-    void ShowStartFailure(const std::string& text) override;
-    void SetStatusText(const std::string& text) override { StatusPanel->SetText(text); }
-    void EnableTimer() override { Timer1.SetEnabled(true); }
 
-    CommTransferPort commPort_{Comm1};
-    // The work file as last loaded or saved, when it is a genuine Access file: a save
-    // leaves a file that changed since alone.
-    std::optional<FileDigest> workFileDigest_;
-    // The file the last save went into, and its digest.
-    std::string savedPath_;
-    std::optional<FileDigest> savedDigest_;
     TForm2* form2_ = nullptr;
     bool shown_ = false;
 };

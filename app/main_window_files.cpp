@@ -2,11 +2,8 @@
 // closing.
 #include <QDir>
 
-#include "file_copy.h"
-#include "jet_file.h"
 #include "main_window.h"
 #include "settings_file.h"
-#include "windows_directory.h"
 
 namespace varnix {
 
@@ -31,7 +28,7 @@ void TForm1::BitBtn1Click() {
     }
     BitBtn5Click();
     Label3->setText(QString::fromStdString(*path));
-    LoadSettings(ADOQuery1, *path, *this, &workFileDigest_);
+    session_.Files().Load(*path, *this);
 }
 
 std::optional<std::string> TForm1::NewFileFromTemplate() {
@@ -40,7 +37,7 @@ std::optional<std::string> TForm1::NewFileFromTemplate() {
         return std::nullopt;
     }
     const std::string newFile = *chosen + ".mdb";
-    if (!CopyFileNoOverwrite(TemplatePath(), newFile)) {
+    if (!SessionFiles::CreateFromTemplate(newFile)) {
         ShowNotice("Important file is missing, please heavy install software.");
         return std::nullopt;
     }
@@ -49,14 +46,8 @@ std::optional<std::string> TForm1::NewFileFromTemplate() {
 
 bool TForm1::SaveToDatabase(const std::string& fileName) {
     const bool workFile = !Label3->text().isEmpty() && fileName == WorkFile();
-    std::optional<FileDigest> digest = workFile ? workFileDigest_ : std::nullopt;
     try {
-        SaveSettings(ADOQuery1, fileName, *this, &digest);
-        savedPath_ = fileName;
-        savedDigest_ = digest;
-        if (workFile) {
-            workFileDigest_ = digest;
-        }
+        session_.Files().Save(fileName, *this, workFile);
         return true;
     } catch (const FileRefused& refused) {
         boxes_.Show({"Varnix cannot save into " + refused.Path() + ".", "Message",
@@ -73,8 +64,7 @@ bool TForm1::SaveToDatabase(const std::string& fileName) {
     if (!newFile || !SaveToDatabase(*newFile)) {
         throw SilentAbort();
     }
-    Label3->setText(QString::fromStdString(savedPath_));
-    workFileDigest_ = savedDigest_;
+    Label3->setText(QString::fromStdString(session_.Files().AdoptLastSaved()));
     return true;
 }
 
@@ -91,8 +81,7 @@ void TForm1::BitBtn2Click() {
     }
     if (SaveToDatabase(*newFile)) {
         ShowNotice("Saved successfully");
-        Label3->setText(QString::fromStdString(savedPath_));
-        workFileDigest_ = savedDigest_;
+        Label3->setText(QString::fromStdString(session_.Files().AdoptLastSaved()));
     }
 }
 

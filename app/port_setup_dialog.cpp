@@ -8,22 +8,11 @@
 #include "window_font.h"
 
 #include "port_texts.h"
+#include "port_choice.h"
 #include "registry.h"
 #include "serial_devices.h"
 
 namespace varnix {
-
-namespace {
-
-constexpr int kPortCount = 15;
-
-std::runtime_error RegistryError(const char* format) {
-    std::string text = format;
-    text.replace(text.find("%s"), 2, kPortSetupValue);
-    return std::runtime_error(text);
-}
-
-}  // namespace
 
 TForm2::TForm2(QWidget* parent, ErrorReport& report, bool& portReady)
     : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
@@ -44,7 +33,7 @@ TForm2::TForm2(QWidget* parent, ErrorReport& report, bool& portReady)
     ComboBox1->setEditable(false);
     ComboBox1->setAccessibleName("Port:");
     Label1->setBuddy(ComboBox1);
-    for (int n = 1; n <= kPortCount; ++n) {
+    for (int n = 1; n <= kPortNameCount; ++n) {
         ComboBox1->addItem(QString("COM%1").arg(n));
     }
     ComboBox1->setCurrentIndex(0);
@@ -83,23 +72,12 @@ std::string TForm2::ChosenPortName() const {
 }
 
 void TForm2::FormCreate() {
-    const auto key = RegistryKey::Open(kPortSetupKey, false);
-    if (!key) {
+    const auto index = StoredPortIndex();
+    if (!index) {
         return;
     }
-    std::uint8_t data[4] = {};
-    std::uint32_t size = 0;
-    std::uint32_t type = REG_NONE;
-    if (!key->ReadValue(kPortSetupValue, data, size, type)) {
-        throw RegistryError("Failed to get data for '%s'");
-    }
-    if (type != REG_DWORD) {
-        throw RegistryError("Invalid data type for '%s'");
-    }
-    const auto index = static_cast<std::int32_t>(data[0] | (data[1] << 8) | (data[2] << 16) |
-                                                 (static_cast<std::uint32_t>(data[3]) << 24));
     // A stored index outside the list is no error: it selects nothing.
-    ComboBox1->setCurrentIndex(index >= 0 && index < ComboBox1->count() ? index : -1);
+    ComboBox1->setCurrentIndex(*index >= 0 && *index < ComboBox1->count() ? *index : -1);
 }
 
 void TForm2::DescribePorts() {
@@ -180,7 +158,7 @@ void TForm2::BitBtn1Click() {
     accept();
     portReady_ = false;
     if (!written) {
-        throw RegistryError("Failed to set data for '%s'");
+        throw PortChoiceError("Failed to set data for '%s'");
     }
 }
 

@@ -12,11 +12,9 @@
 #include <string>
 
 #include "error_report.h"
+#include "port_choice.h"
 
 namespace varnix {
-
-inline constexpr char kPortSetupKey[] = "\\Software\\ZUR\\Pellion";
-inline constexpr char kPortSetupValue[] = "COM1";
 
 class TForm2 : public QDialog {
     Q_OBJECT

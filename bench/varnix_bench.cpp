@@ -229,21 +229,13 @@ double OneStart(char* self) {
     return ok ? ms : -1;
 }
 
-struct Values : SettingsValues {
-    std::string PhoneText(int slot) const override {
-        return phones[static_cast<std::size_t>(slot)];
-    }
-    void SetPhoneText(int slot, const std::string& text) override {
-        phones[static_cast<std::size_t>(slot)] = text;
-    }
-    std::string TimeoutText() const override { return timeout; }
-    void SetTimeoutText(const std::string& text) override { timeout = text; }
-    bool ExternalDisconnect() const override { return flag; }
-    void SetExternalDisconnect(bool on) override { flag = on; }
-    std::array<std::string, kSlotCount + 1> phones;
-    std::string timeout = "1000";
-    bool flag = true;
-};
+// The values a benchmark saves: time-out 1000 and the flag on.
+ConfigRecord BenchValues() {
+    ConfigRecord values;
+    values.SetTimeoutText("1000");
+    values.SetExternalDisconnect(true);
+    return values;
+}
 
 std::string Machine() {
     utsname name{};
@@ -319,12 +311,11 @@ AccessSaveFigures AccessSaves(const std::filesystem::path& folder, int runs) {
                                  std::filesystem::perm_options::add);
     AdoQuery query;
     for (int save = 0; save < 100; ++save) {
-        Values values;
+        ConfigRecord values = BenchValues();
         for (int slot = 1; slot <= kSlotCount; ++slot) {
-            values.phones[static_cast<std::size_t>(slot)] =
-                "+3612345" + std::to_string(save * 1000 + slot);
+            values.SetPhoneText(slot, "+3612345" + std::to_string(save * 1000 + slot));
         }
-        values.timeout = std::to_string(save);
+        values.SetTimeoutText(std::to_string(save));
         // The part that is no file access: the new file built and verified in memory.
         const JetFile before = JetFile::Open(file.string());
         auto start = Clock::now();
@@ -336,11 +327,11 @@ AccessSaveFigures AccessSaves(const std::filesystem::path& folder, int runs) {
         (save == 0 ? figures.firstSize : figures.lastSize) = std::filesystem::file_size(file);
     }
     for (int i = 0; i < runs; ++i) {
-        Values loaded;
+        ConfigRecord loaded;
         const auto start = Clock::now();
         LoadSettings(query, file.string(), loaded);
         figures.load.runs.push_back(Ms(Clock::now() - start));
-        if (loaded.phones[kSlotCount] != "+3612345" + std::to_string(99 * 1000 + kSlotCount)) {
+        if (loaded.PhoneText(kSlotCount) != "+3612345" + std::to_string(99 * 1000 + kSlotCount)) {
             std::fprintf(stderr, "the Access file did not load as saved\n");
             std::exit(1);
         }
@@ -424,9 +415,9 @@ int main(int argc, char** argv) {
 
     // Save and load of a full file.
     Figure save, load;
-    Values values;
+    ConfigRecord values = BenchValues();
     for (int slot = 1; slot <= kSlotCount; ++slot) {
-        values.phones[static_cast<std::size_t>(slot)] = GeneratedNumber(slot);
+        values.SetPhoneText(slot, GeneratedNumber(slot));
     }
     for (int i = 0; i < std::max(runs, 5); ++i) {
         const auto file = sandbox / ("full" + std::to_string(i) + ".mdb");
@@ -435,7 +426,7 @@ int main(int argc, char** argv) {
         auto t0 = Clock::now();
         SaveSettings(query, file.string(), values);
         save.runs.push_back(Ms(Clock::now() - t0));
-        Values loaded;
+        ConfigRecord loaded;
         t0 = Clock::now();
         LoadSettings(query, file.string(), loaded);
         load.runs.push_back(Ms(Clock::now() - t0));

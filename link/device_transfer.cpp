@@ -1,6 +1,7 @@
 #include "device_transfer.h"
 
 #include <algorithm>
+#include <exception>
 
 namespace varnix {
 
@@ -16,9 +17,8 @@ bool IsFourDigitPassword(const std::string& text) {
 
 }  // namespace
 
-DeviceTransfer::DeviceTransfer(TransferPort& port, TransferScreen& screen,
-                               TransferServices& services)
-    : port_(port), screen_(screen), services_(services) {}
+DeviceTransfer::DeviceTransfer(TransferPort& port, ConfigValues& values, TransferServices& services)
+    : port_(port), values_(values), services_(services) {}
 
 void DeviceTransfer::Reset() {
     TransferMode = TransferState::Idle;
@@ -26,17 +26,55 @@ void DeviceTransfer::Reset() {
     RecordsExpected = 0;
     PortReady = false;
     awaitingRecords_ = false;
+    running_.reset();
+    ticksAwaitingPassword_ = -1;
+}
+
+void DeviceTransfer::Cancel() {
+    TransferMode = TransferState::Idle;
+    awaitingRecords_ = false;
+    running_.reset();
+    ticksAwaitingPassword_ = -1;
+}
+
+void DeviceTransfer::Begin(TransferKind kind) {
+    running_ = kind;
+    refusedSinceAccepted_ = false;
+    ticksAwaitingPassword_ = -1;
+}
+
+void DeviceTransfer::Done() {
+    if (const auto kind = running_) {
+        running_.reset();
+        services_.TransferDone(*kind);
+    }
+}
+
+void DeviceTransfer::Fail(TransferFailure failure) {
+    if (const auto kind = running_) {
+        running_.reset();
+        services_.TransferFailed(*kind, failure);
+    }
+}
+
+void DeviceTransfer::FailUnaccepted() {
+    Fail(refusedSinceAccepted_ ? TransferFailure::DeviceRefused : TransferFailure::NoReply);
 }
 
 // --- starts -------------------------------------------------------------------------
 
 template <typename Steps>
 void DeviceTransfer::GuardedStart(Steps&& steps) {
+    std::string reason;
     try {
         steps();
+        return;
+    } catch (const std::exception& error) {
+        reason = error.what();
     } catch (...) {
-        services_.ShowStartFailure("Can not open " + screen_.ChosenPortName());
     }
+    services_.StartFailed(
+        {StartProblem::PortNotOpened, "Can not open " + services_.PortName(), reason});
 }
 
 void DeviceTransfer::OpenPortIfNeeded() {
@@ -44,14 +82,14 @@ void DeviceTransfer::OpenPortIfNeeded() {
         return;
     }
     port_.ClosePort();
-    port_.SetCommName(screen_.ChosenPortName());
+    port_.SetCommName(services_.PortName());
     port_.OpenPort();
     PortReady = true;
 }
 
 void DeviceTransfer::EmptyPhoneTable() {
     for (int slot = 1; slot <= kSlotCount; ++slot) {
-        screen_.SetPhoneText(slot, std::string());
+        values_.SetPhoneText(slot, std::string());
     }
 }
 
@@ -63,18 +101,20 @@ void DeviceTransfer::StartRead() {
         awaitingRecords_ = false;
         TransferMode = TransferState::Read;
         TriesLeft = kSendsPerFrame;
+        Begin(TransferKind::Read);
         SetStatus("Communications...");
     });
 }
 
 void DeviceTransfer::StartWrite() {
     std::int32_t timeout = 0;
-    if (!ParseDecimalInt32(screen_.TimeoutText(), timeout)) {
-        services_.ShowStartFailure("Please enter the digital.");
+    if (!ParseDecimalInt32(values_.TimeoutText(), timeout)) {
+        services_.StartFailed({StartProblem::TimeoutNotNumber, "Please enter the digital.", {}});
         return;
     }
     if (timeout > kTimeoutMaxMs) {
-        services_.ShowStartFailure("Relay TimeOut more than 59 seconds.");
+        services_.StartFailed(
+            {StartProblem::TimeoutTooLarge, "Relay TimeOut more than 59 seconds.", {}});
         return;
     }
     GuardedStart([this] {
@@ -88,6 +128,7 @@ void DeviceTransfer::StartWrite() {
         phoneFramePending_ = false;
         frameSent_ = false;
         awaitingRecords_ = false;
+        Begin(TransferKind::Write);
         SetStatus("Communications...");
     });
 }
@@ -97,14 +138,16 @@ void DeviceTransfer::StartGetPassword() {
         OpenPortIfNeeded();
         TransferMode = TransferState::GetPassword;
         awaitingRecords_ = false;
+        Begin(TransferKind::GetPassword);
         services_.EnableTimer();
     });
 }
 
 void DeviceTransfer::StartSetPassword() {
     // A frame is only defined for four digits; anything else could lock the device.
-    if (!IsFourDigitPassword(screen_.PasswordText())) {
-        services_.ShowStartFailure("Please enter a four-digit password.");
+    if (!IsFourDigitPassword(values_.PasswordText())) {
+        services_.StartFailed(
+            {StartProblem::PasswordInvalid, "Please enter a four-digit password.", {}});
         return;
     }
     GuardedStart([this] {
@@ -114,6 +157,7 @@ void DeviceTransfer::StartSetPassword() {
         TriesLeft = kSendsPerFrame;
         frameSent_ = false;
         awaitingRecords_ = false;
+        Begin(TransferKind::SetPassword);
         services_.EnableTimer();
     });
 }
@@ -138,6 +182,7 @@ void DeviceTransfer::Tick() {
     switch (TransferMode) {
         case TransferState::Idle:
             TickAwaitingRecords();
+            TickAwaitingPassword();
             break;
         case TransferState::Read:
             TickRead();
@@ -174,12 +219,27 @@ void DeviceTransfer::TickAwaitingRecords() {
     awaitingRecords_ = false;
     EmptyPhoneTable();
     SetStatus("Connection failure,Please try again.");
+    Fail(TransferFailure::RecordsStopped);
+}
+
+// A password request is sent once; its reply ends the transfer. One that has not come
+// after as many ticks as a read waits for its records fails the transfer, and the status
+// line keeps what it shows.
+void DeviceTransfer::TickAwaitingPassword() {
+    if (ticksAwaitingPassword_ < 0 || running_ != TransferKind::GetPassword) {
+        return;
+    }
+    if (++ticksAwaitingPassword_ >= kTicksWithoutRecords) {
+        ticksAwaitingPassword_ = -1;
+        Fail(TransferFailure::NoReply);
+    }
 }
 
 void DeviceTransfer::TickRead() {
     if (TriesLeft <= 0) {
         TransferMode = TransferState::Idle;
         SetStatus("Connection failure,Please try again.");
+        Fail(TransferFailure::NoReply);
         return;
     }
     SendFrame(TxBuffer.data(), BuildShortFrame(TxBuffer.data(), Command::ReadRequest));
@@ -190,10 +250,12 @@ void DeviceTransfer::TickRead() {
 void DeviceTransfer::FailWrite() {
     TransferMode = TransferState::Idle;
     SetStatus("Write data failed, please try again...");
+    FailUnaccepted();
 }
 
 void DeviceTransfer::TickWriteParameters() {
     if (Accepted()) {
+        refusedSinceAccepted_ = false;
         SetStatus("Write telephone numbers...");
         TriesLeft = kSendsPerFrame;
         TransferMode = TransferState::WritePhoneRecords;
@@ -211,13 +273,13 @@ void DeviceTransfer::TickWriteParameters() {
         return;
     }
     std::int32_t timeout = 0;
-    if (!ParseDecimalInt32(screen_.TimeoutText(), timeout)) {
+    if (!ParseDecimalInt32(values_.TimeoutText(), timeout)) {
         // The field was edited into a non-number after the start: nothing sensible to send.
         FailWrite();
         return;
     }
     TxLength = static_cast<std::int32_t>(
-        BuildWriteParameters(TxBuffer, timeout, screen_.ExternalDisconnect()));
+        BuildWriteParameters(TxBuffer, timeout, values_.ExternalDisconnect()));
     SendTxBuffer();
     --TriesLeft;
     SetStatus("Write parameters...");
@@ -227,8 +289,10 @@ void DeviceTransfer::TickWriteParameters() {
 // three sends. Until the first phone frame goes out, TxBuffer still holds the
 // (accepted) parameters frame, which must never be sent again as a phone frame.
 void DeviceTransfer::TickWritePhones() {
-    if (Accepted()) {
+    if (Accepted() && phoneFramePending_) {
         phoneFramePending_ = false;
+        refusedSinceAccepted_ = false;
+        services_.TransferProgress(TransferKind::Write, NextSlot - 1, kSlotCount);
     }
     if (phoneFramePending_) {
         if (TriesLeft == 0) {
@@ -243,11 +307,12 @@ void DeviceTransfer::TickWritePhones() {
     if (NextSlot > kSlotCount) {
         TransferMode = TransferState::Idle;
         SetStatus("Write data complete...");
+        Done();
         return;
     }
     PhoneFrameBuilder frame(TxBuffer);
     while (NextSlot <= kSlotCount) {
-        const std::string text = screen_.PhoneText(NextSlot);
+        const std::string text = values_.PhoneText(NextSlot);
         if (!text.empty()) {
             frame.Append(NextSlot, text);
             ++RecordsSent;
@@ -271,18 +336,21 @@ void DeviceTransfer::TickGetPassword() {
     SendFrame(TxBuffer.data(), BuildShortFrame(TxBuffer.data(), Command::Password));
     SetStatus("Get Psaaword......");
     TransferMode = TransferState::Idle;
+    ticksAwaitingPassword_ = 0;
 }
 
 void DeviceTransfer::TickSetPassword() {
     if (Accepted()) {
         TransferMode = TransferState::Idle;
         SetStatus("Set Psaaword Suecced!");
+        Done();
         return;
     }
-    const std::string password = screen_.PasswordText();
+    const std::string password = values_.PasswordText();
     if (TriesLeft <= 0 || !IsFourDigitPassword(password)) {
         TransferMode = TransferState::Idle;
         SetStatus("Set Password failed!");
+        FailUnaccepted();
     } else {
         SendFrame(TxBuffer.data(), BuildSetPassword(TxBuffer, password));
         SetStatus("Set Password......");
@@ -303,7 +371,7 @@ void DeviceTransfer::StorePhoneRecords(const Reply& reply) {
         if (record.slot < 1 || record.slot > kSlotCount) {
             continue;
         }
-        screen_.SetPhoneText(record.slot, record.text);
+        values_.SetPhoneText(record.slot, record.text);
         if (RecordsExpected == 0) {
             break;
         }
@@ -312,38 +380,75 @@ void DeviceTransfer::StorePhoneRecords(const Reply& reply) {
     }
 }
 
+// The parameters reply ends any transfer's own mode. A read goes on with the records it
+// announced (done at once when there are none); any other transfer it cuts short has
+// failed.
+void DeviceTransfer::ReceiveParameters(const Reply& reply) {
+    const TransferState cut = TransferMode;
+    const bool reading = cut == TransferState::Read;
+    if (reading) {
+        awaitingRecords_ = true;
+        ticksWithoutRecords_ = 0;
+    }
+    TransferMode = TransferState::Idle;
+    RecordsExpected = reply.recordCount > kSlotCount ? 0 : reply.recordCount;
+    values_.SetTimeoutText(std::to_string(reply.timeoutMs));
+    values_.SetExternalDisconnect(reply.externalDisconnect);
+    SendAcknowledge();
+    if (!reading) {
+        if (cut != TransferState::Idle) {
+            Fail(TransferFailure::Interrupted);
+        }
+        return;
+    }
+    recordsAnnounced_ = RecordsExpected;
+    services_.TransferProgress(TransferKind::Read, 0, recordsAnnounced_);
+    if (reply.recordCount > kSlotCount) {
+        Fail(TransferFailure::BadReply);
+    } else if (RecordsExpected == 0) {
+        awaitingRecords_ = false;
+        Done();
+    }
+}
+
 void DeviceTransfer::ReceiveBurst(const std::uint8_t* buffer, std::uint16_t length) {
     ReplyFlag = ReplyKind::None;
     const Reply reply = RecognizeReply(buffer, length);
     switch (reply.kind) {
         case ReplyKind::Accepted:
+            ReplyFlag = reply.kind;
+            break;
         case ReplyKind::Status21:
             ReplyFlag = reply.kind;
+            refusedSinceAccepted_ = true;
             break;
         case ReplyKind::TransferEnd:
             ReplyFlag = reply.kind;
             SetStatus("Receiving completed.");
             break;
         case ReplyKind::Password:
-            screen_.SetPasswordText(reply.password);
+            values_.SetPasswordText(reply.password);
             SetStatus("Password Receiving completed.");
+            if (running_ == TransferKind::GetPassword && ticksAwaitingPassword_ >= 0) {
+                ticksAwaitingPassword_ = -1;
+                Done();
+            }
             break;
         case ReplyKind::Parameters:
-            if (TransferMode == TransferState::Read) {
-                awaitingRecords_ = true;
-                ticksWithoutRecords_ = 0;
-            }
-            TransferMode = TransferState::Idle;
-            RecordsExpected = reply.recordCount > kSlotCount ? 0 : reply.recordCount;
-            screen_.SetTimeoutText(std::to_string(reply.timeoutMs));
-            screen_.SetExternalDisconnect(reply.externalDisconnect);
-            SendAcknowledge();
+            ReceiveParameters(reply);
             break;
         case ReplyKind::PhoneRecords:
             ticksWithoutRecords_ = 0;
             StorePhoneRecords(reply);
             SendAcknowledge();
             SetStatus("Receiving datas:" + std::to_string(RecordsReceived));
+            if (running_ == TransferKind::Read && awaitingRecords_) {
+                services_.TransferProgress(TransferKind::Read, RecordsReceived, recordsAnnounced_);
+                if (RecordsExpected == 0) {
+                    awaitingRecords_ = false;
+                    Done();
+                }
+            }
             break;
         case ReplyKind::None:
             break;

@@ -1,8 +1,11 @@
 // The four device transfers (read, write, get password, set password) as one state
-// machine, driven by the 500 ms tick and by the bursts the port receives.
+// machine, driven by the 500 ms tick and by the bursts the port receives. Each started
+// transfer ends in exactly one TransferDone or TransferFailed, unless a new start or
+// Cancel replaces it.
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "link_frame.h"
@@ -24,7 +27,7 @@ inline constexpr std::int32_t kSendsPerFrame = 3;
 
 class DeviceTransfer {
   public:
-    DeviceTransfer(TransferPort& port, TransferScreen& screen, TransferServices& services);
+    DeviceTransfer(TransferPort& port, ConfigValues& values, TransferServices& services);
 
     // Idle state and a port to be opened afresh, as at window creation.
     void Reset();
@@ -33,6 +36,11 @@ class DeviceTransfer {
     void StartWrite();        // "Write To Device"
     void StartGetPassword();  // "GET"
     void StartSetPassword();  // "SET"
+
+    // Ends the running transfer where it is, with no report; what was queued still goes out.
+    void Cancel();
+    // The transfer that has started and not yet ended.
+    std::optional<TransferKind> Running() const { return running_; }
 
     void Tick();
     void ReceiveBurst(const std::uint8_t* buffer, std::uint16_t length);
@@ -61,6 +69,11 @@ class DeviceTransfer {
     void SendTxBuffer();
     void EmptyPhoneTable();
     void SetStatus(const std::string& text) { services_.SetStatusText(text); }
+    void Begin(TransferKind kind);
+    void Done();
+    void Fail(TransferFailure failure);
+    // A frame went unaccepted to the end: refused when the device answered 0x21 to it.
+    void FailUnaccepted();
 
     void TickRead();
     void TickWriteParameters();
@@ -68,16 +81,25 @@ class DeviceTransfer {
     void TickGetPassword();
     void TickSetPassword();
     void TickAwaitingRecords();
+    void TickAwaitingPassword();
     void FailWrite();
     // The acceptance awaited by the tick: a 0x20 that came after this transfer's last frame.
     bool Accepted() const { return frameSent_ && ReplyFlag == ReplyKind::Accepted; }
 
+    void ReceiveParameters(const Reply& reply);
     void StorePhoneRecords(const Reply& reply);
     void SendAcknowledge();
 
     TransferPort& port_;
-    TransferScreen& screen_;
+    ConfigValues& values_;
     TransferServices& services_;
+    std::optional<TransferKind> running_;
+    // The device answered 0x21 since the running transfer's last acceptance.
+    bool refusedSinceAccepted_ = false;
+    // The records the parameters reply of a read announced.
+    int recordsAnnounced_ = 0;
+    // Ticks since the password request went out, while its reply is awaited.
+    int ticksAwaitingPassword_ = -1;
     // A phone frame has gone out and its acceptance is still awaited.
     bool phoneFramePending_ = false;
     // The running transfer has sent a frame since its start. An earlier 0x20 answered

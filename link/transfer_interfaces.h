@@ -1,9 +1,12 @@
-// What the device transfers need from the rest of the program. The main window wires the
-// real serial port, controls and windowing services; tests use plain fakes.
+// What the device transfers need from the rest of the program: the serial port, the
+// configuration they read and fill (ConfigValues), and the services of whoever runs them.
+// The device session wires the real serial port; tests use plain fakes.
 #pragma once
 
 #include <cstdint>
 #include <string>
+
+#include "config_values.h"
 
 namespace varnix {
 
@@ -19,31 +22,46 @@ class TransferPort {
     virtual bool SendData(const std::uint8_t* buffer, std::uint16_t length) = 0;
 };
 
-// The on-screen values: phone slots 1 to 500, relay settings, password, chosen port.
-class TransferScreen {
-  public:
-    virtual ~TransferScreen() = default;
-    virtual std::string PhoneText(int slot) const = 0;
-    virtual void SetPhoneText(int slot, const std::string& text) = 0;
-    virtual std::string TimeoutText() const = 0;
-    virtual void SetTimeoutText(const std::string& text) = 0;
-    virtual bool ExternalDisconnect() const = 0;
-    virtual void SetExternalDisconnect(bool on) = 0;
-    virtual std::string PasswordText() const = 0;
-    virtual void SetPasswordText(const std::string& text) = 0;
-    // The port name shown in the port setup dialog's list.
-    virtual std::string ChosenPortName() const = 0;
+enum class TransferKind { Read, Write, GetPassword, SetPassword };
+
+// Why a transfer did not start.
+enum class StartProblem {
+    PortNotOpened,     // "Can not open " + port name
+    TimeoutNotNumber,  // "Please enter the digital."
+    TimeoutTooLarge,   // "Relay TimeOut more than 59 seconds."
+    PasswordInvalid,   // "Please enter a four-digit password."
 };
 
-// The windowing services the transfers use.
+// Why a started transfer ended without its result.
+enum class TransferFailure {
+    NoReply,         // the device did not answer, or not in time
+    DeviceRefused,   // the device answered, but never accepted the frame
+    RecordsStopped,  // a read whose announced records stopped coming
+    BadReply,        // a reply the transfer cannot complete with
+    Interrupted,     // the device's settings arrived in the middle of a write
+};
+
+struct StartFailure {
+    StartProblem problem;
+    std::string text;    // the message the window shows
+    std::string reason;  // the system's own words, where there are any
+};
+
+// The services of whoever runs the transfers. Beside the status texts, the course of each
+// transfer is reported typed: progress, the end with its result, or why it failed.
 class TransferServices {
   public:
     virtual ~TransferServices() = default;
-    // Modal box owned by the main window: title "Message", stop icon, OK button.
-    virtual void ShowStartFailure(const std::string& text) = 0;
+    // The port name of the next open.
+    virtual std::string PortName() const = 0;
+    virtual void StartFailed(const StartFailure& failure) = 0;
     virtual void SetStatusText(const std::string& text) = 0;
     // Enables the 500 ms tick; enabling an enabled timer does not restart it.
     virtual void EnableTimer() = 0;
+    // `done` of `total`: phone records of a read, slots of a write.
+    virtual void TransferProgress(TransferKind kind, int done, int total) = 0;
+    virtual void TransferDone(TransferKind kind) = 0;
+    virtual void TransferFailed(TransferKind kind, TransferFailure failure) = 0;
 };
 
 }  // namespace varnix

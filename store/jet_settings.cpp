@@ -85,7 +85,7 @@ Rows ReadTable(const JetFile& file, const char* name) {
 
 }  // namespace
 
-void LoadJetSettings(const JetFile& file, SettingsValues& values) {
+void LoadJetSettings(const JetFile& file, ConfigValues& values) {
     const Rows phone = ReadTable(file, "phone");
     for (std::size_t row = 0; row < phone.Count(); ++row) {
         const std::int64_t id = phone.Integer(row, "id");
@@ -102,7 +102,7 @@ void LoadJetSettings(const JetFile& file, SettingsValues& values) {
     }
 }
 
-void LoadJetSettings(const std::string& path, SettingsValues& values, FileDigest* digest) {
+void LoadJetSettings(const std::string& path, ConfigValues& values, FileDigest* digest) {
     std::vector<std::uint8_t> bytes;
     try {
         bytes = ReadJetFileBytes(path);

@@ -16,26 +16,26 @@ namespace varnix {
 
 // Every row of `phone` in stored order, then the first row of `pcong`. Throws
 // DatabaseError where the file cannot be read; values placed so far stay.
-void LoadJetSettings(const JetFile& file, SettingsValues& values);
-void LoadJetSettings(const std::string& path, SettingsValues& values, FileDigest* digest = nullptr);
+void LoadJetSettings(const JetFile& file, ConfigValues& values);
+void LoadJetSettings(const std::string& path, ConfigValues& values, FileDigest* digest = nullptr);
 
 // The file's bytes after the save of `values`, built in memory; the file's other tables,
 // pages and header stay byte for byte. Throws JetError: Unsupported, with the reason, for
 // whatever cannot be kept exactly.
-std::vector<std::uint8_t> JetSettingsSaved(const JetFile& file, const SettingsValues& values);
+std::vector<std::uint8_t> JetSettingsSaved(const JetFile& file, const ConfigValues& values);
 
 // Checks `saved` as our own reader sees it: the settings read back are `values`, the two
 // tables pass the integrity check, and every page outside them is as in `original`.
 // Throws JetError naming the first difference.
 void VerifyJetSettingsSaved(const std::vector<std::uint8_t>& original,
-                            const std::vector<std::uint8_t>& saved, const SettingsValues& values);
+                            const std::vector<std::uint8_t>& saved, const ConfigValues& values);
 
 // Saves into the Access file at `path`: the new file is built and verified in memory,
 // written beside it and flushed, and then replaces it in one step. `loaded` is the file as
 // it was loaded (nullptr: not known); a file changed since then is left alone. Throws
 // FileRefused with the reason for anything that keeps the save from happening; the file
 // is then exactly as it was. Returns the digest of the file as saved.
-FileDigest SaveJetSettings(const std::string& path, const SettingsValues& values,
+FileDigest SaveJetSettings(const std::string& path, const ConfigValues& values,
                            const FileDigest* loaded);
 
 // The lock file Access keeps beside an open database: NAME.ldb for NAME.mdb.

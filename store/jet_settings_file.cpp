@@ -14,7 +14,7 @@ std::string JetLockFileOf(const std::string& path) {
     return path.substr(0, dot) + ".ldb";
 }
 
-FileDigest SaveJetSettings(const std::string& path, const SettingsValues& values,
+FileDigest SaveJetSettings(const std::string& path, const ConfigValues& values,
                            const FileDigest* loaded) {
     const auto refuse = [&](const std::string& reason) -> FileRefused {
         return FileRefused(path, reason);

@@ -65,7 +65,7 @@ std::vector<JetField> NewRow(JetTableDef& def, JetTextForm form, std::size_t giv
 
 }  // namespace
 
-std::vector<std::uint8_t> JetSettingsSaved(const JetFile& file, const SettingsValues& values) {
+std::vector<std::uint8_t> JetSettingsSaved(const JetFile& file, const ConfigValues& values) {
     if (file.HasDatabasePassword()) {
         JetUnsupported(
             "the Access file has a database password, and Varnix does not write "

@@ -31,32 +31,16 @@ std::set<std::uint32_t> LongValuePages(const JetPages& pages, const JetTableDef&
     return out;
 }
 
-// What a load reads back, for the verify step.
-class ReadBack : public SettingsValues {
-  public:
-    std::string PhoneText(int slot) const override { return phones_[slot]; }
-    void SetPhoneText(int slot, const std::string& text) override { phones_[slot] = text; }
-    std::string TimeoutText() const override { return timeout_; }
-    void SetTimeoutText(const std::string& text) override { timeout_ = text; }
-    bool ExternalDisconnect() const override { return flag_; }
-    void SetExternalDisconnect(bool on) override { flag_ = on; }
-
-  private:
-    std::array<std::string, kSlotCount + 1> phones_;
-    std::string timeout_ = "0";
-    bool flag_ = false;
-};
-
 }  // namespace
 
 void VerifyJetSettingsSaved(const std::vector<std::uint8_t>& original,
-                            const std::vector<std::uint8_t>& saved, const SettingsValues& values) {
+                            const std::vector<std::uint8_t>& saved, const ConfigValues& values) {
     const JetFile before(original);
     const JetFile after(saved);
     if (after.IsJet4() != before.IsJet4() || after.Pages().Count() < before.Pages().Count()) {
         JetDamaged("the saved file lost its version or pages");
     }
-    ReadBack back;
+    ConfigRecord back;
     LoadJetSettings(after, back);
     for (int slot = 1; slot <= kSlotCount; ++slot) {
         if (back.PhoneText(slot) != values.PhoneText(slot)) {

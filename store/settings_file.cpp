@@ -36,7 +36,7 @@ struct Disconnecting {
 };
 
 // A Varnix work file, in one transaction.
-void SaveSqliteSettings(AdoQuery& query, const std::string& path, const SettingsValues& values,
+void SaveSqliteSettings(AdoQuery& query, const std::string& path, const ConfigValues& values,
                         std::int32_t timeout) {
     query.SetReadOnly(false);
     query.SetConnectionString(ConnectionStringFor(path));
@@ -85,7 +85,7 @@ FileDigest DigestOf(const std::vector<std::uint8_t>& bytes) {
     return {bytes.size(), hash};
 }
 
-void LoadSettings(AdoQuery& query, const std::string& path, SettingsValues& values,
+void LoadSettings(AdoQuery& query, const std::string& path, ConfigValues& values,
                   std::optional<FileDigest>* digest) {
     if (digest != nullptr) {
         digest->reset();
@@ -127,7 +127,7 @@ void LoadSettings(AdoQuery& query, const std::string& path, SettingsValues& valu
     }
 }
 
-void SaveSettings(AdoQuery& query, const std::string& path, const SettingsValues& values,
+void SaveSettings(AdoQuery& query, const std::string& path, const ConfigValues& values,
                   std::optional<FileDigest>* loaded) {
     const std::int32_t timeout = SavedTimeout(values.TimeoutText());
     if (IsAccessFile(path)) {

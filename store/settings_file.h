@@ -1,6 +1,6 @@
 // Loading and saving the device configuration in a settings file: the phone table, the
 // relay time-out and the external disconnection flag (the password is never stored).
-// The on-screen values are reached through SettingsValues, so that the window and the
+// The values are reached through ConfigValues, so that the window, the command line and the
 // tests can each supply their own.
 #pragma once
 
@@ -10,19 +10,9 @@
 #include <vector>
 
 #include "ado_query.h"
+#include "config_values.h"
 
 namespace varnix {
-
-class SettingsValues {
-  public:
-    virtual ~SettingsValues() = default;
-    virtual std::string PhoneText(int slot) const = 0;  // slots 1 to 500
-    virtual void SetPhoneText(int slot, const std::string& text) = 0;
-    virtual std::string TimeoutText() const = 0;
-    virtual void SetTimeoutText(const std::string& text) = 0;
-    virtual bool ExternalDisconnect() const = 0;
-    virtual void SetExternalDisconnect(bool on) = 0;
-};
 
 // A save that did not happen because of the file itself (it cannot be written, or not
 // exactly, or it changed meanwhile), as opposed to the values: the values can still go
@@ -57,7 +47,7 @@ std::int32_t SavedTimeout(const std::string& text);
 // query is closed whatever happens.
 // `digest`, when given, receives what a genuine Access file held as it was read (nothing
 // for a Varnix work file).
-void LoadSettings(AdoQuery& query, const std::string& path, SettingsValues& values,
+void LoadSettings(AdoQuery& query, const std::string& path, ConfigValues& values,
                   std::optional<FileDigest>* digest = nullptr);
 
 // Writes `values` into the file, all or nothing: on any failure it throws and the file is
@@ -66,7 +56,7 @@ void LoadSettings(AdoQuery& query, const std::string& path, SettingsValues& valu
 // transaction, its query closed whatever happens. A time-out that is no integer throws
 // DatabaseError before anything is written; a file that cannot take the save throws
 // FileRefused.
-void SaveSettings(AdoQuery& query, const std::string& path, const SettingsValues& values,
+void SaveSettings(AdoQuery& query, const std::string& path, const ConfigValues& values,
                   std::optional<FileDigest>* loaded = nullptr);
 
 }  // namespace varnix

@@ -602,7 +602,7 @@ TEST_F(DeviceTransferTest, WriteStartChecksTheTimeoutFirst) {
 
 TEST_F(DeviceTransferTest, FailedOpenShowsCanNotOpenAndRetriesNextTime) {
     port.failOpen = true;
-    screen.portName = "COM7";
+    services.portName = "COM7";
     screen.phones[1] = "keep";
     transfer.StartRead();
     EXPECT_EQ(services.messages, std::vector<std::string>{"Can not open COM7"});
@@ -617,12 +617,12 @@ TEST_F(DeviceTransferTest, FailedOpenShowsCanNotOpenAndRetriesNextTime) {
     EXPECT_EQ(services.messages.size(), 4u);
     EXPECT_EQ(services.messages.back(), "Can not open COM7");
 
-    screen.portName = "";
+    services.portName = "";
     transfer.StartRead();
     EXPECT_EQ(services.messages.back(), "Can not open ");
 
     port.failOpen = false;
-    screen.portName = "COM2";
+    services.portName = "COM2";
     transfer.StartRead();
     EXPECT_TRUE(transfer.PortReady);
     EXPECT_EQ(port.commName, "COM2");

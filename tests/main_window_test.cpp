@@ -118,7 +118,7 @@ TEST_F(MainWindowTest, PhoneKeyFilterRefusesCharactersOutsideLatin1) {
 // The window's texts are UTF-8 on the program's side of the widgets: a slot set to
 // "café" shows café, and what a cell shows comes back as UTF-8.
 TEST_F(MainWindowTest, SlotTextsCrossTheWidgetsAsUtf8) {
-    TransferScreen& screen = form1->Screen();
+    ConfigValues& screen = form1->Screen();
     screen.SetPhoneText(7, "caf\xC3\xA9");
     EXPECT_EQ(form1->StringGrid1->Cell(1, 7), QString::fromUtf16(u"caf\u00E9"));
     EXPECT_EQ(screen.PhoneText(7), "caf\xC3\xA9");

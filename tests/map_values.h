@@ -9,7 +9,7 @@
 
 namespace varnix::testing {
 
-class MapValues : public SettingsValues {
+class MapValues : public ConfigValues {
   public:
     std::string PhoneText(int slot) const override {
         const auto found = phones.find(slot);
@@ -20,6 +20,8 @@ class MapValues : public SettingsValues {
     void SetTimeoutText(const std::string& text) override { timeout = text; }
     bool ExternalDisconnect() const override { return external; }
     void SetExternalDisconnect(bool on) override { external = on; }
+    std::string PasswordText() const override { return password; }
+    void SetPasswordText(const std::string& text) override { password = text; }
 
     // The non-empty slots only, so two sets of values compare as the files hold them.
     std::map<int, std::string> Filled() const {
@@ -35,6 +37,7 @@ class MapValues : public SettingsValues {
     std::map<int, std::string> phones;
     std::string timeout = "0";
     bool external = false;
+    std::string password = kDefaultPassword;
 };
 
 }  // namespace varnix::testing

@@ -42,7 +42,7 @@ struct FakePort : TransferPort {
 };
 
 // Slots outside 1 to 500 throw: the transfers must never reach the header row or beyond.
-struct FakeScreen : TransferScreen {
+struct FakeScreen : ConfigValues {
     std::string PhoneText(int slot) const override { return phones[Checked(slot)]; }
     void SetPhoneText(int slot, const std::string& text) override { phones[Checked(slot)] = text; }
     std::string TimeoutText() const override { return timeout; }
@@ -51,7 +51,6 @@ struct FakeScreen : TransferScreen {
     void SetExternalDisconnect(bool on) override { flag = on; }
     std::string PasswordText() const override { return password; }
     void SetPasswordText(const std::string& text) override { password = text; }
-    std::string ChosenPortName() const override { return portName; }
 
     static std::size_t Checked(int slot) {
         if (slot < 1 || slot > kSlotCount) {
@@ -64,15 +63,29 @@ struct FakeScreen : TransferScreen {
     std::string timeout = "1";
     bool flag = false;
     std::string password = "7093";
-    std::string portName = "COM1";
 };
 
+// The typed reports are kept as words: "done read", "failed write 0", "read 5 of 7".
 struct FakeServices : TransferServices {
-    void ShowStartFailure(const std::string& text) override { messages.push_back(text); }
+    std::string PortName() const override { return portName; }
+    void StartFailed(const StartFailure& failure) override { messages.push_back(failure.text); }
     void SetStatusText(const std::string& text) override { status = text; }
     void EnableTimer() override { timerEnabled = true; }
+    void TransferProgress(TransferKind kind, int done, int total) override {
+        reports.push_back(Name(kind) + " " + std::to_string(done) + " of " + std::to_string(total));
+    }
+    void TransferDone(TransferKind kind) override { reports.push_back("done " + Name(kind)); }
+    void TransferFailed(TransferKind kind, TransferFailure failure) override {
+        reports.push_back("failed " + Name(kind) + " " + std::to_string(static_cast<int>(failure)));
+    }
+    static std::string Name(TransferKind kind) {
+        constexpr const char* kNames[] = {"read", "write", "get", "set"};
+        return kNames[static_cast<int>(kind)];
+    }
     std::vector<std::string> messages;
+    std::vector<std::string> reports;
     std::string status = "Status bar .....";
+    std::string portName = "COM1";
     bool timerEnabled = false;
 };
 

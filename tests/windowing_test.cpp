@@ -17,7 +17,7 @@
 #include "file_dialogs.h"
 #include "message_boxes.h"
 #include "status_line.h"
-#include "window_timer.h"
+#include "tick_timer.h"
 
 namespace varnix {
 namespace {
@@ -83,7 +83,7 @@ TEST_F(WindowingTest, CloseGuardCancelsTheCloseOnAbortOrError) {
 
 TEST_F(WindowingTest, TimerEnablingTwiceDoesNotRestartTheInterval) {
     int ticks = 0;
-    WindowTimer timer(500, report);
+    TickTimer timer(500, report.AsEventGuard());
     timer.SetOnTick([&] { ++ticks; });
     EXPECT_FALSE(timer.Enabled());
     timer.SetEnabled(true);
@@ -100,7 +100,7 @@ TEST_F(WindowingTest, TimerEnablingTwiceDoesNotRestartTheInterval) {
 }
 
 TEST_F(WindowingTest, TimerTickErrorsGoToTheReport) {
-    WindowTimer timer(10, report);
+    TickTimer timer(10, report.AsEventGuard());
     timer.SetOnTick([&] {
         timer.SetEnabled(false);
         throw std::runtime_error("tick failed");

@@ -11,7 +11,7 @@
 
 namespace varnix {
 
-struct CheckedValues : SettingsValues {
+struct CheckedValues : ConfigValues {
     std::string PhoneText(int) const override { return {}; }
     void SetPhoneText(int slot, const std::string&) override {
         if (slot < 1 || slot > kSlotCount) {
@@ -23,6 +23,8 @@ struct CheckedValues : SettingsValues {
     void SetTimeoutText(const std::string&) override {}
     bool ExternalDisconnect() const override { return false; }
     void SetExternalDisconnect(bool) override {}
+    std::string PasswordText() const override { return {}; }
+    void SetPasswordText(const std::string&) override {}
 };
 
 }  // namespace varnix

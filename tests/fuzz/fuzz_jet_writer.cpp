@@ -39,13 +39,15 @@ using Bytes = std::vector<std::uint8_t>;
     std::abort();
 }
 
-struct Values : SettingsValues {
+struct Values : ConfigValues {
     std::string PhoneText(int slot) const override { return phones[At(slot)]; }
     void SetPhoneText(int slot, const std::string& text) override { phones[At(slot)] = text; }
     std::string TimeoutText() const override { return timeout; }
     void SetTimeoutText(const std::string& text) override { timeout = text; }
     bool ExternalDisconnect() const override { return flag; }
     void SetExternalDisconnect(bool on) override { flag = on; }
+    std::string PasswordText() const override { return {}; }
+    void SetPasswordText(const std::string&) override {}
 
     static std::size_t At(int slot) {
         if (slot < 1 || slot > kSlotCount) {

@@ -1,20 +1,21 @@
-// A window timer: an interval and an enabled flag. Enabling an enabled timer, or setting
-// the interval it already has, leaves the running interval alone (QTimer::start would
-// restart it). Each tick runs inside the error guard.
+// The transfers' tick: an interval and an enabled flag. Enabling an enabled timer, or
+// setting the interval it already has, leaves the running interval alone (QTimer::start
+// would restart it). Each tick runs inside the guard its owner gives.
 #pragma once
 
 #include <QObject>
 #include <QTimer>
 #include <functional>
 
-#include "error_report.h"
-
 namespace varnix {
 
-class WindowTimer : public QObject {
+// Runs an event body so that no exception reaches Qt's dispatch.
+using EventGuard = std::function<void(const std::function<void()>&)>;
+
+class TickTimer : public QObject {
     Q_OBJECT
   public:
-    WindowTimer(int intervalMs, ErrorReport& report, QObject* parent = nullptr);
+    TickTimer(int intervalMs, EventGuard guard, QObject* parent = nullptr);
 
     void SetOnTick(std::function<void()> onTick) { onTick_ = std::move(onTick); }
     void SetEnabled(bool enabled);
@@ -26,7 +27,7 @@ class WindowTimer : public QObject {
 
   private:
     QTimer timer_;
-    ErrorReport& report_;
+    EventGuard guard_;
     std::function<void()> onTick_;
 };
 

@@ -1,19 +1,19 @@
-#include "window_timer.h"
+#include "tick_timer.h"
 
 namespace varnix {
 
-WindowTimer::WindowTimer(int intervalMs, ErrorReport& report, QObject* parent)
-    : QObject(parent), report_(report) {
+TickTimer::TickTimer(int intervalMs, EventGuard guard, QObject* parent)
+    : QObject(parent), guard_(std::move(guard)) {
     timer_.setInterval(intervalMs);
     timer_.setTimerType(Qt::PreciseTimer);
     connect(&timer_, &QTimer::timeout, this, [this] {
         if (onTick_) {
-            report_.Guard(onTick_);
+            guard_(onTick_);
         }
     });
 }
 
-void WindowTimer::SetEnabled(bool enabled) {
+void TickTimer::SetEnabled(bool enabled) {
     if (enabled && !timer_.isActive()) {
         timer_.start();
     } else if (!enabled && timer_.isActive()) {
@@ -21,7 +21,7 @@ void WindowTimer::SetEnabled(bool enabled) {
     }
 }
 
-void WindowTimer::SetInterval(int intervalMs) {
+void TickTimer::SetInterval(int intervalMs) {
     if (intervalMs != timer_.interval()) {
         timer_.setInterval(intervalMs);
     }

@@ -1,0 +1,199 @@
+#include "device_session.h"
+
+namespace varnix {
+
+namespace {
+
+using Problem = PortDiagnosis::Problem;
+
+FailureKind PortFailureKind(Problem problem) {
+    switch (problem) {
+        case Problem::Busy:
+            return FailureKind::PortBusy;
+        case Problem::Permission:
+            return FailureKind::PortPermission;
+        case Problem::NoName:
+        case Problem::Missing:
+        case Problem::NoHardware:
+            return FailureKind::PortMissing;
+        case Problem::None:
+        case Problem::Other:
+            break;
+    }
+    return FailureKind::PortUnusable;
+}
+
+// One clause on why the port did not open; `opened` is what the open itself said.
+std::string PortFailureReason(const PortDiagnosis& diagnosis, const std::string& opened) {
+    const std::string device = diagnosis.path.empty() ? "" : " " + diagnosis.path;
+    switch (diagnosis.problem) {
+        case Problem::NoName:
+            return "no device has that name";
+        case Problem::Missing:
+            return "no device at" + device;
+        case Problem::NoHardware:
+            return "no serial port hardware behind" + device;
+        case Problem::Permission:
+            return "no permission to open" + device +
+                   (diagnosis.group.empty() ? "" : " (group \"" + diagnosis.group + "\")");
+        case Problem::Busy:
+            return "the port is busy: another program holds" + device;
+        case Problem::Other:
+            return diagnosis.reason.empty() ? opened : diagnosis.reason;
+        case Problem::None:
+            break;
+    }
+    return opened.empty() ? "the port did not open" : opened;
+}
+
+std::string TransferFailureReason(TransferFailure failure) {
+    switch (failure) {
+        case TransferFailure::NoReply:
+            return "no reply from the device";
+        case TransferFailure::DeviceRefused:
+            return "the device refused the data";
+        case TransferFailure::RecordsStopped:
+            return "the device stopped sending the numbers it announced";
+        case TransferFailure::BadReply:
+            return "the device announced more numbers than it has slots";
+        case TransferFailure::Interrupted:
+            return "the device sent its settings in the middle of the transfer";
+    }
+    return "the transfer failed";
+}
+
+FailureKind TransferFailureKind(TransferFailure failure) {
+    switch (failure) {
+        case TransferFailure::NoReply:
+            return FailureKind::NoReply;
+        case TransferFailure::DeviceRefused:
+            return FailureKind::DeviceRefused;
+        case TransferFailure::RecordsStopped:
+            return FailureKind::RecordsStopped;
+        case TransferFailure::BadReply:
+            return FailureKind::BadReply;
+        case TransferFailure::Interrupted:
+            return FailureKind::Interrupted;
+    }
+    return FailureKind::NoReply;
+}
+
+}  // namespace
+
+DeviceSession::DeviceSession(ConfigValues& values, EventGuard guard, QObject* parent)
+    : QObject(parent),
+      values_(values),
+      guard_(std::move(guard)),
+      comm_(this),
+      timer_(kTickMs, guard_, this),
+      transfer_(port_, values_, *this) {
+    comm_.SetCommName("COM1");
+    comm_.SetBaudRate(9600);
+    comm_.SetDtrControl(TDtrControl::DtrHandshake);
+    comm_.SetTxContinueOnXoff(false);
+    comm_.SetOutx_XonXoffFlow(false);
+    comm_.SetInx_XonXoffFlow(false);
+    comm_.SetRtsControl(TRtsControl::RtsDisable);
+    comm_.SetXonChar('0');
+    comm_.SetXoffChar('0');
+    comm_.OnReceiveData = [this](TComm*, const std::uint8_t* buffer, std::uint16_t length) {
+        guard_([&] { transfer_.ReceiveBurst(buffer, length); });
+    };
+    // The line went away (adapter unplugged, device gone): the next start opens the port
+    // afresh instead of sending into a dead line for ever.
+    comm_.OnRequestHangup = [this](TComm*) {
+        transfer_.PortReady = false;
+        LineLost();
+    };
+    timer_.SetOnTick([this] { transfer_.Tick(); });
+    transfer_.Reset();
+}
+
+DeviceSession::~DeviceSession() = default;
+
+std::string DeviceSession::PortName() const {
+    return chooser_ ? chooser_() : portName_;
+}
+
+template <typename Start>
+void DeviceSession::Begin(TransferKind kind, Start start) {
+    active_ = kind;
+    (transfer_.*start)();
+    // A start that failed has reported so, and one that has not is running.
+    if (active_ && !transfer_.Running()) {
+        active_.reset();
+    }
+}
+
+void DeviceSession::Read() {
+    Begin(TransferKind::Read, &DeviceTransfer::StartRead);
+}
+
+void DeviceSession::Write() {
+    Begin(TransferKind::Write, &DeviceTransfer::StartWrite);
+}
+
+void DeviceSession::GetPassword() {
+    Begin(TransferKind::GetPassword, &DeviceTransfer::StartGetPassword);
+}
+
+void DeviceSession::SetPassword() {
+    Begin(TransferKind::SetPassword, &DeviceTransfer::StartSetPassword);
+}
+
+void DeviceSession::Cancel() {
+    if (!active_) {
+        return;
+    }
+    transfer_.Cancel();
+    Fail({FailureKind::Cancelled, false, {}, "cancelled", PortName(), std::nullopt});
+}
+
+void DeviceSession::Fail(SessionFailure failure) {
+    if (const auto kind = active_) {
+        active_.reset();
+        emit failed(*kind, failure);
+    }
+}
+
+void DeviceSession::LineLost() {
+    Fail({FailureKind::LineLost, false, {}, "the line went away", comm_.CommName(), std::nullopt});
+}
+
+void DeviceSession::StartFailed(const StartFailure& failure) {
+    SessionFailure report{
+        FailureKind::InvalidValues, true, failure.text, failure.text, PortName(), std::nullopt};
+    if (failure.problem == StartProblem::PortNotOpened) {
+        const PortDiagnosis diagnosis = DiagnosePort(report.port);
+        report.kind = PortFailureKind(diagnosis.problem);
+        report.reason = PortFailureReason(diagnosis, failure.reason);
+        report.diagnosis = diagnosis;
+    }
+    Fail(std::move(report));
+}
+
+void DeviceSession::TransferProgress(TransferKind kind, int done, int total) {
+    if (active_ == kind) {
+        emit progressed(kind, done, total);
+    }
+}
+
+void DeviceSession::TransferDone(TransferKind kind) {
+    if (active_ == kind) {
+        active_.reset();
+        emit finished(kind);
+    }
+}
+
+void DeviceSession::TransferFailed(TransferKind kind, TransferFailure failure) {
+    if (active_ == kind) {
+        Fail({TransferFailureKind(failure),
+              false,
+              {},
+              TransferFailureReason(failure),
+              comm_.CommName(),
+              std::nullopt});
+    }
+}
+
+}  // namespace varnix
