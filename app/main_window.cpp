@@ -9,6 +9,7 @@
 #include "window_font.h"
 
 #include "key_filter.h"
+#include "phone_table_csv.h"
 #include "port_setup_dialog.h"
 #include "port_texts.h"
 
@@ -151,6 +152,7 @@ void TForm1::BuildLayout() {
     new KeyFilter(Edit1, report_, [this](char& key) { Edit1KeyPress(key); });
     new KeyFilter(Edit2, report_, [this](char& key) { Edit2KeyPress(key); });
     new KeyFilter(StringGrid1->Editor(), report_, [this](char& key) { StringGrid1KeyPress(key); });
+    new PhoneTableCsv(StringGrid1, boxes_, dialogs_, report_);  // after the key filter
     Edit1->installEventFilter(this);
     StringGrid1->onEditText = [this](int col, int row, const QString& value) {
         report_.Guard([&] { StringGrid1SetEditText(col, row, value); });
