@@ -17,14 +17,11 @@
 #include "error_report.h"
 #include "file_dialogs.h"
 #include "file_save.h"
-#include "link_frame.h"
 #include "message_boxes.h"
 #include "phone_csv.h"
 #include "phone_grid.h"
 
 namespace varnix {
-
-static_assert(kTypedNumberMax == kPhoneTextMax, "the paste checks what typing allows");
 
 namespace {
 

@@ -307,6 +307,7 @@ void DeviceTransfer::TickWritePhones() {
     if (NextSlot > kSlotCount) {
         TransferMode = TransferState::Idle;
         SetStatus("Write data complete...");
+        services_.TransferProgress(TransferKind::Write, kSlotCount, kSlotCount);
         Done();
         return;
     }

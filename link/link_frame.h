@@ -20,7 +20,6 @@ namespace varnix {
 inline constexpr std::uint8_t kFrameStart = 0xAA;
 inline constexpr std::uint8_t kFrameEnd = 0xEE;
 
-inline constexpr std::size_t kPhoneTextMax = 13;
 inline constexpr std::size_t kRecordSize = 16;
 inline constexpr std::size_t kRecordsPerWrite = 5;
 

@@ -12,6 +12,9 @@ namespace varnix {
 // The folder holding the port links: <config>/ports (not on Windows).
 std::string PortLinkFolder();
 
+// The name is a device path, which stands for a port name here (never on Windows).
+bool IsDevicePathName(const std::string& name);
+
 // The device path for a port name, or nothing when the name cannot name a port.
 std::optional<std::string> ResolvePortPath(const std::string& name);
 

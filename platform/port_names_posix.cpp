@@ -35,6 +35,10 @@ std::string PortLinkFolder() {
     return ConfigFolder() + "/ports";
 }
 
+bool IsDevicePathName(const std::string& name) {
+    return !name.empty() && name[0] == '/';
+}
+
 std::optional<std::string> ResolvePortPath(const std::string& name) {
     if (name.empty()) {
         return std::nullopt;

@@ -2,6 +2,10 @@
 
 namespace varnix {
 
+bool IsDevicePathName(const std::string&) {
+    return false;
+}
+
 std::optional<std::string> ResolvePortPath(const std::string& name) {
     if (name.empty()) {
         return std::nullopt;

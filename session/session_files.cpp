@@ -4,6 +4,7 @@
 #include <cctype>
 
 #include "file_copy.h"
+#include "phone_csv.h"
 #include "windows_directory.h"
 
 namespace varnix {
@@ -20,12 +21,20 @@ bool IsCsvName(const std::string& path) {
 
 void SessionFiles::Load(const std::string& path, ConfigValues& values) {
     workDigest_.reset();
-    LoadSettings(query_, path, values, &workDigest_);
+    if (IsCsvName(path)) {
+        LoadPhoneCsv(path, values);
+    } else {
+        LoadSettings(query_, path, values, &workDigest_);
+    }
 }
 
 void SessionFiles::Save(const std::string& path, const ConfigValues& values, bool intoWorkFile) {
     std::optional<FileDigest> digest = intoWorkFile ? workDigest_ : std::nullopt;
-    SaveSettings(query_, path, values, &digest);
+    if (IsCsvName(path)) {
+        SavePhoneCsv(path, values);
+    } else {
+        SaveSettings(query_, path, values, &digest);
+    }
     savedPath_ = path;
     savedDigest_ = digest;
     if (intoWorkFile) {

@@ -19,12 +19,14 @@ class SessionFiles {
   public:
     // Reads the file into `values`: a settings file's slots, time-out and flag into values
     // the caller has cleared; a CSV file's numbers into all 500 slots. The file becomes the
-    // work file. Throws what the store throws, naming the file.
+    // work file. Throws what the store throws: DatabaseError for a settings file,
+    // CsvFileError or CsvRejected for a CSV file.
     void Load(const std::string& path, ConfigValues& values);
 
     // Writes the values into the file, all or nothing. `intoWorkFile` says it is the work
     // file, whose contents as last seen must still be there. Throws FileRefused when the
-    // file cannot take them, DatabaseError when the values cannot be saved.
+    // file cannot take them, DatabaseError when the values cannot be saved, CsvFileError
+    // when a CSV file cannot be written.
     void Save(const std::string& path, const ConfigValues& values, bool intoWorkFile);
 
     // The file of the last save becomes the work file; its path.

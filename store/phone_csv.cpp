@@ -37,8 +37,8 @@ std::optional<std::string> NumberFault(std::string_view text) {
             return "the number holds characters other than the digits and \"+\"";
         }
     }
-    if (text.size() > kTypedNumberMax) {
-        return "the number is longer than " + std::to_string(kTypedNumberMax) + " characters";
+    if (text.size() > kPhoneTextMax) {
+        return "the number is longer than " + std::to_string(kPhoneTextMax) + " characters";
     }
     return std::nullopt;
 }

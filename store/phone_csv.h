@@ -33,11 +33,8 @@
 
 namespace varnix {
 
-// The longest phone text the window lets a user type (the device's record holds as many).
-inline constexpr std::size_t kTypedNumberMax = 13;
-
 // The text is one the phone table's keys can produce: digits and "+" only, at most
-// kTypedNumberMax of them. The empty text (an empty slot) is one.
+// kPhoneTextMax of them. The empty text (an empty slot) is one.
 bool IsTypeableNumber(std::string_view text);
 
 // CSV or pasted text that was refused whole: the line (1-based, the header is line 1)

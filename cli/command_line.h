@@ -1,6 +1,6 @@
-// The program's own command-line options, handled before any window exists: --version
-// and --help print and end the program, as desktop programs do on Linux. Every other
-// argument is left to Qt.
+// The program's own options, handled before anything else: --version and --help print
+// and end the program, as desktop programs do on Linux. The commands are run by
+// command_run.h; every other argument is left to Qt.
 #pragma once
 
 #include <cstdio>

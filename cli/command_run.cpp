@@ -1,0 +1,329 @@
+#include "command_run.h"
+
+#include <QCoreApplication>
+#include <atomic>
+#include <csignal>
+#include <exception>
+
+#include "console.h"
+#include "file_save.h"
+#include "phone_csv.h"
+#include "port_choice.h"
+#include "settings_file.h"
+
+namespace varnix {
+
+namespace {
+
+// Time for the frames queued last (the acknowledge of the last numbers) to go out before
+// the port closes.
+constexpr int kDrainMs = 200;
+constexpr int kInterruptPollMs = 100;
+
+std::atomic<bool> interrupted{false};
+
+extern "C" void OnInterrupt(int) {
+    interrupted = true;
+}
+
+// The reason without the file's name, where the error already begins with it.
+std::string ReasonFor(const std::string& path, const std::string& what) {
+    const std::string prefix = path + ": ";
+    return what.compare(0, prefix.size(), prefix) == 0 ? what.substr(prefix.size()) : what;
+}
+
+std::string Numbers(int count) {
+    return std::to_string(count) + (count == 1 ? " number" : " numbers");
+}
+
+std::string FolderOf(const std::string& path) {
+    const auto cut = path.find_last_of("/\\");
+    return cut == std::string::npos ? "." : cut == 0 ? path.substr(0, 1) : path.substr(0, cut);
+}
+
+}  // namespace
+
+CommandRun::CommandRun(CommandOptions options, std::FILE* out, std::FILE* err, bool terminal)
+    : options_(std::move(options)),
+      out_(out),
+      err_(err),
+      progress_(err, terminal, options_.quiet),
+      session_(
+          values_,
+          [this](const std::function<void()>& body) {
+              try {
+                  body();
+              } catch (const std::exception& error) {
+                  Finish(kExitDevice, std::string("Project1: ") + error.what());
+              }
+          },
+          this) {
+    connect(&session_, &DeviceSession::progressed, this, &CommandRun::OnProgress);
+    connect(&session_, &DeviceSession::finished, this, &CommandRun::OnFinished);
+    connect(&session_, &DeviceSession::failed, this, &CommandRun::OnFailed);
+    interruptWatch_.setInterval(kInterruptPollMs);
+    connect(&interruptWatch_, &QTimer::timeout, this, [this] {
+        if (interrupted) {
+            Cancel();
+        }
+    });
+}
+
+void CommandRun::Start() {
+    interrupted = false;
+    std::signal(SIGINT, OnInterrupt);
+    interruptWatch_.start();
+    QTimer::singleShot(0, this, [this] {
+        try {
+            Run();
+        } catch (const std::exception& error) {
+            Finish(kExitDevice, std::string("Project1: ") + error.what());
+        }
+    });
+}
+
+void CommandRun::Run() {
+    if (options_.command == "read") {
+        RunRead();
+    } else if (options_.command == "write") {
+        RunWrite();
+    } else if (options_.command == "password") {
+        RunPassword();
+    } else {
+        RunConvert();
+    }
+}
+
+std::string CommandRun::ChosenPort() {
+    if (options_.port) {
+        return *options_.port;
+    }
+    std::string port;
+    try {
+        port = RememberedPortName();
+    } catch (const std::exception& error) {
+        Finish(kExitDevice,
+               std::string("Project1: the port choice cannot be read: ") + error.what());
+        return {};
+    }
+    if (port.empty()) {
+        Finish(kExitUsage, "Project1: no port is chosen: give --port NAME");
+    }
+    return port;
+}
+
+void CommandRun::RunRead() {
+    const std::string& file = options_.arguments[0];
+    if (!CheckTarget(file) || (port_ = ChosenPort()).empty()) {
+        return;
+    }
+    session_.SetPortName(port_);
+    progress_.Show("reading from " + port_);
+    session_.Read();
+}
+
+void CommandRun::RunWrite() {
+    const std::string& file = options_.arguments[0];
+    if (IsCsvName(file) && (!options_.timeoutMs || !options_.externalDisconnect)) {
+        Finish(kExitUsage,
+               "Project1: " + file +
+                   " holds no relay settings: give --timeout MS and --external-disconnect "
+                   "on|off");
+        return;
+    }
+    if (!LoadSource(file) || (port_ = ChosenPort()).empty()) {
+        return;
+    }
+    ApplySettingOptions();
+    session_.SetPortName(port_);
+    progress_.Show("writing to " + port_);
+    session_.Write();
+}
+
+void CommandRun::RunPassword() {
+    if ((port_ = ChosenPort()).empty()) {
+        return;
+    }
+    session_.SetPortName(port_);
+    if (options_.arguments.empty()) {
+        // The reply fills the password in: nothing else may stand for it.
+        values_.SetPasswordText(std::string());
+        session_.GetPassword();
+    } else {
+        values_.SetPasswordText(options_.arguments[0]);
+        session_.SetPassword();
+    }
+}
+
+void CommandRun::RunConvert() {
+    const std::string& in = options_.arguments[0];
+    const std::string& out = options_.arguments[1];
+    // Numbers from a CSV file go into the settings file that is there, keeping its relay
+    // settings.
+    if (IsCsvName(in) && !IsCsvName(out) && PathExists(out) && !LoadSource(out)) {
+        return;
+    }
+    if (!LoadSource(in)) {
+        return;
+    }
+    ApplySettingOptions();
+    targetExisted_ = PathExists(out);
+    if (SaveTarget(out)) {
+        Finish(kExitDone, "Converted " + Numbers(values_.FilledSlots()) + " from " + in + " into " +
+                              out + ".");
+    }
+}
+
+bool CommandRun::LoadSource(const std::string& path) {
+    try {
+        session_.Files().Load(path, values_);
+        return true;
+    } catch (const std::exception& error) {
+        FailFile(path, ReasonFor(path, error.what()));
+        return false;
+    }
+}
+
+void CommandRun::ApplySettingOptions() {
+    if (options_.timeoutMs) {
+        values_.SetTimeoutText(std::to_string(*options_.timeoutMs));
+    }
+    if (options_.externalDisconnect) {
+        values_.SetExternalDisconnect(*options_.externalDisconnect);
+    }
+}
+
+bool CommandRun::CheckTarget(const std::string& path) {
+    targetExisted_ = PathExists(path);
+    if (!targetExisted_) {
+        if (!PathExists(FolderOf(path))) {
+            FailFile(path, "the folder " + FolderOf(path) + " does not exist");
+            return false;
+        }
+        return true;
+    }
+    if (IsReadOnlyFile(path)) {
+        FailFile(path, "the file is read-only");
+        return false;
+    }
+    if (IsCsvName(path)) {
+        return true;
+    }
+    // Loading it proves it a settings file and keeps its contents as seen now: the save
+    // after the read leaves it alone if another program changes it meanwhile.
+    ConfigRecord scratch;
+    try {
+        session_.Files().Load(path, scratch);
+        return true;
+    } catch (const std::exception& error) {
+        FailFile(path, ReasonFor(path, error.what()));
+        return false;
+    }
+}
+
+bool CommandRun::SaveTarget(const std::string& path) {
+    const bool fromTemplate = !targetExisted_ && !IsCsvName(path);
+    if (fromTemplate && !SessionFiles::CreateFromTemplate(path)) {
+        FailFile(path, "the template could not be copied there");
+        return false;
+    }
+    try {
+        session_.Files().Save(path, values_, targetExisted_);
+        return true;
+    } catch (const std::exception& error) {
+        if (fromTemplate) {
+            RemoveFile(path);
+        }
+        FailFile(path, ReasonFor(path, error.what()));
+        return false;
+    }
+}
+
+void CommandRun::OnProgress(TransferKind kind, int done, int total) {
+    if (kind == TransferKind::Read) {
+        progress_.Show("number " + std::to_string(done) + " of " + std::to_string(total));
+    } else if (kind == TransferKind::Write) {
+        progress_.Show("slot " + std::to_string(done) + " of " + std::to_string(total));
+    }
+}
+
+void CommandRun::OnFinished(TransferKind kind) {
+    switch (kind) {
+        case TransferKind::Read: {
+            const std::string& file = options_.arguments[0];
+            if (SaveTarget(file)) {
+                Finish(kExitDone, "Read " + Numbers(values_.FilledSlots()) + " from " + port_ +
+                                      " into " + file + ".");
+            }
+            break;
+        }
+        case TransferKind::Write:
+            Finish(kExitDone, "Wrote " + Numbers(values_.FilledSlots()) + " from " +
+                                  options_.arguments[0] + " to " + port_ + ".");
+            break;
+        case TransferKind::GetPassword:
+            Finish(kExitDone, values_.PasswordText());
+            break;
+        case TransferKind::SetPassword:
+            Finish(kExitDone, "The password of the device on " + port_ + " is set.");
+            break;
+    }
+}
+
+void CommandRun::OnFailed(TransferKind kind, const SessionFailure& failure) {
+    if (failure.kind == FailureKind::InvalidValues && kind == TransferKind::Write) {
+        FailFile(options_.arguments[0], failure.reason);
+        return;
+    }
+    const std::string port = failure.port.empty() ? port_ : failure.port;
+    Finish(kExitDevice, "Project1: " + port + ": " + failure.reason);
+}
+
+void CommandRun::Cancel() {
+    if (session_.Busy()) {
+        session_.Cancel();
+    } else {
+        Finish(kExitDevice, "Project1: cancelled");
+    }
+}
+
+void CommandRun::FailFile(const std::string& path, const std::string& reason) {
+    Finish(kExitFile, "Project1: " + path + ": " + reason);
+}
+
+void CommandRun::Finish(int status, const std::string& line) {
+    if (finished_) {
+        return;
+    }
+    finished_ = true;
+    status_ = status;
+    interruptWatch_.stop();
+    session_.Cancel();
+    progress_.End();
+    if (status != kExitDone) {
+        std::fprintf(err_, "%s\n", line.c_str());
+    } else if (!options_.quiet || options_.command == "password") {
+        std::fprintf(out_, "%s\n", line.c_str());
+    }
+    std::fflush(out_);
+    std::fflush(err_);
+    const int drain = port_.empty() ? 0 : kDrainMs;
+    QTimer::singleShot(drain, [status] { QCoreApplication::exit(status); });
+}
+
+int RunCommandLine(int argc, char** argv) {
+    UseParentConsole();
+    CommandOptions options;
+    try {
+        options = ParseCommandOptions(argc, argv);
+    } catch (const UsageError& error) {
+        std::fprintf(stderr, "Project1: %s\nTry Project1 --help.\n", error.what());
+        return kExitUsage;
+    }
+    QCoreApplication app(argc, argv);
+    CommandRun run(std::move(options), stdout, stderr, IsTerminal(2));
+    run.Start();
+    return app.exec();
+}
+
+}  // namespace varnix

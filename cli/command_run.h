@@ -1,0 +1,74 @@
+// One command-line run on a device session: read, write, password or convert, to its
+// end. Progress goes to standard error, the result to standard output, and every failure
+// to standard error as one line naming the port or the file and the reason.
+#pragma once
+
+#include <QObject>
+#include <QTimer>
+#include <cstdio>
+#include <string>
+
+#include "command_options.h"
+#include "config_values.h"
+#include "device_session.h"
+#include "progress_line.h"
+
+namespace varnix {
+
+class CommandRun : public QObject {
+    Q_OBJECT
+  public:
+    CommandRun(CommandOptions options, std::FILE* out, std::FILE* err, bool terminal);
+
+    // Runs the command from the event loop, which is told to exit with the status at the
+    // end.
+    void Start();
+    int Status() const { return status_; }
+
+  private:
+    void Run();
+    void RunRead();
+    void RunWrite();
+    void RunPassword();
+    void RunConvert();
+    // Reads `path` into the values; false when it failed (said and finished).
+    bool LoadSource(const std::string& path);
+    void ApplySettingOptions();
+    // Checks before a read that its file can take the result, so that a long read is not
+    // wasted on it; false when it cannot (said and finished).
+    bool CheckTarget(const std::string& path);
+    // Saves the values into `path`, in place or as a new file from the template; false when
+    // it failed (said and finished).
+    bool SaveTarget(const std::string& path);
+    // The port to use: the one given, else the remembered choice; empty when there is none
+    // (said and finished).
+    std::string ChosenPort();
+
+    void OnProgress(TransferKind kind, int done, int total);
+    void OnFinished(TransferKind kind);
+    void OnFailed(TransferKind kind, const SessionFailure& failure);
+    void Cancel();
+
+    // Ends the run: the line goes to standard output when the run is done, else to
+    // standard error. A device run first lets the last frames go out.
+    void Finish(int status, const std::string& line);
+    void FailFile(const std::string& path, const std::string& reason);
+
+    CommandOptions options_;
+    std::FILE* out_;
+    std::FILE* err_;
+    ProgressLine progress_;
+    ConfigRecord values_;
+    DeviceSession session_;
+    QTimer interruptWatch_;
+    std::string port_;
+    // The read's file is a settings file that was there: it is saved in place.
+    bool targetExisted_ = false;
+    bool finished_ = false;
+    int status_ = kExitDone;
+};
+
+// Runs the command line in `argv` without any window and returns the exit status.
+int RunCommandLine(int argc, char** argv);
+
+}  // namespace varnix

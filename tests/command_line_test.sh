@@ -1,0 +1,173 @@
+#!/usr/bin/env bash
+# command_line_test.sh PROGRAM DEVICE [WITH_RELAY_DEVICE]: runs the program's commands as
+# processes against the virtual relay device DEVICE, with no display: every command, every
+# exit status, the progress lines, a busy and a missing port, a device that stops
+# answering. PROGRAM is Project1, or Project1.exe under Wine when WITH_RELAY_DEVICE (the
+# script that runs a Windows program beside the device, on Wine's COM1) is given. The
+# device keeps its state in a file between runs. Prints each case; exits non-zero at the
+# first failure.
+set -euo pipefail
+program=$(realpath "$1")
+device=$(realpath "$2")
+with_device=${3:+$(realpath "$3")}
+unset DISPLAY WAYLAND_DISPLAY QT_QPA_PLATFORM
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+cd "$work"
+export XDG_CONFIG_HOME=$work/config
+state=$work/device.txt
+
+fail() {
+    echo "FAILED: $*" >&2
+    echo "--- stdout:" >&2
+    cat out >&2 || true
+    echo "--- stderr:" >&2
+    cat err >&2 || true
+    exit 1
+}
+
+# run [DEVICE_OPTIONS] -- ARGS: the program with ARGS while the device runs with the state
+# file; sets $status, leaves the output in out and err.
+run() {
+    local options=()
+    while [ "$1" != -- ]; do
+        options+=("$1")
+        shift
+    done
+    shift
+    status=0
+    if [ -n "$with_device" ]; then
+        "$with_device" "$device" "$work/ports" --state "$state" --save "${options[@]}" -- \
+            "$program" "$@" >out 2>err || status=$?
+        return
+    fi
+    "$device" --link COM1 --state "$state" --save "${options[@]}" >device.out 2>&1 &
+    local pid=$!
+    for _ in $(seq 100); do
+        grep -q '^linked as COM1' device.out && break
+        sleep 0.05
+    done
+    "$program" "$@" >out 2>err || status=$?
+    kill -TERM "$pid" 2>/dev/null || true
+    wait "$pid" || true
+}
+
+expect() {  # expect STATUS WHAT
+    [ "$status" -eq "$1" ] || fail "$2: exit status $status, expected $1"
+    echo "ok: $2"
+}
+
+# The output, with carriage returns: Wine's console and files may end lines in CRLF.
+has() {  # has FILE TEXT
+    tr -d '\r' <"$1" | grep -qF -- "$2"
+}
+
+for slot in $(seq 1 12); do
+    echo "$slot=+3851000$slot"
+done >"$state"
+printf 'timeout=250\nflag=0\npassword=7093\n' >>"$state"
+
+run -- read saved.mdb
+expect 0 "read into a new settings file"
+has out "Read 12 numbers from COM1 into saved.mdb." || fail "read: result line"
+has err "number 12 of 12" || fail "read: progress lines"
+[ -s saved.mdb ] || fail "read: no file"
+
+run -- convert saved.mdb numbers.csv
+expect 0 "convert a settings file into CSV"
+[ "$(tr -d '\r' <numbers.csv | sed -n 1p | tr -d '\357\273\277')" = slot,number ] ||
+    fail "convert: CSV header"
+[ "$(tr -d '\r' <numbers.csv | sed -n '13p')" = '12,"+385100012"' ] || fail "convert: CSV line"
+
+# The numbers back from CSV into a new settings file and out again: the same text.
+run -- convert numbers.csv --timeout 900 --external-disconnect on again.mdb
+expect 0 "convert CSV into a settings file"
+run -- convert again.mdb again.csv
+cmp -s numbers.csv again.csv || fail "CSV round trip differs"
+echo "ok: CSV round trip through a settings file"
+
+sed -i 's/+385100012/+385999/' numbers.csv
+run -- write numbers.csv
+expect 2 "write from CSV without relay settings"
+has err "give --timeout MS" || fail "write from CSV: reason"
+run -- --quiet write --timeout 1500 --external-disconnect on numbers.csv
+expect 0 "write from CSV with the settings given"
+[ ! -s out ] || fail "--quiet printed a result"
+grep -qx '12=+385999' "$state" && grep -qx timeout=1500 "$state" && grep -qx flag=1 "$state" ||
+    fail "write: the device does not hold what was written"
+
+run -- write saved.mdb --port COM1
+expect 0 "write a settings file"
+has out "Wrote 12 numbers from saved.mdb to COM1." || fail "write: result line"
+has err "slot 500 of 500" || fail "write: progress lines"
+grep -qx '12=+385100012' "$state" && grep -qx timeout=250 "$state" ||
+    fail "write: the device does not hold the file's values"
+
+run -- password
+expect 0 "get the password"
+[ "$(tr -d '\r' <out)" = 7093 ] || fail "password: printed $(cat out)"
+run -- password 4321
+expect 0 "set the password"
+grep -qx password=4321 "$state" || fail "password: the device holds another"
+
+# Usage.
+for args in "reed x.mdb" "read" "read a.mdb b.mdb" "password 12a4" "write x.mdb --timeout 60000" \
+    "read x.mdb --port COM16" "read x.mdb --timeout 5" "--bogus read x.mdb"; do
+    run -- $args
+    expect 2 "usage: '$args'"
+done
+
+# Files.
+echo junk >junk.mdb
+run -- write junk.mdb
+expect 3 "write from a file that is no settings file"
+has err "junk.mdb" || fail "junk: the file is not named"
+run -- read missing-folder/x.mdb
+expect 3 "read into a folder that does not exist"
+run -- convert nothing.mdb out.csv
+expect 3 "convert a file that does not exist"
+printf 'slot,number\n1,+385\n1,+386\n' >twice.csv
+run -- convert twice.csv twice.mdb
+expect 3 "convert a CSV file with a slot twice"
+has err "line 3" || fail "CSV rejection: no line number"
+[ ! -e twice.mdb ] || fail "a rejected CSV file left a settings file"
+
+# The device and the port.
+cp saved.mdb kept.mdb
+run --silent -- read kept.mdb
+expect 1 "read from a device that does not answer"
+has err "COM1: no reply from the device" || fail "silent: reason"
+cmp -s saved.mdb kept.mdb || fail "a failed read changed its file"
+run --reject -- write saved.mdb
+expect 1 "write to a device that refuses"
+has err "refused" || fail "refused: reason"
+run --announce 20 -- read partial.mdb
+expect 1 "read from a device that stops sending the numbers it announced"
+[ ! -e partial.mdb ] || fail "a partial read left a file"
+run --hangup-after 2 -- write saved.mdb
+expect 1 "write to a device that goes away"
+run -- password --port COM9
+expect 1 "a port with no device"
+has err "COM9" || fail "missing port: not named"
+
+# A port another program holds: the first run keeps it open while the second tries.
+if [ -z "$with_device" ]; then
+    "$device" --link COM1 --silent >device.out 2>&1 &
+    pid=$!
+    for _ in $(seq 100); do
+        grep -q '^linked as COM1' device.out && break
+        sleep 0.05
+    done
+    "$program" read held.mdb >/dev/null 2>&1 &
+    holder=$!
+    sleep 0.5
+    status=0
+    "$program" password >out 2>err || status=$?
+    wait "$holder" || true
+    kill -TERM "$pid" 2>/dev/null || true
+    wait "$pid" || true
+    expect 1 "a port another program holds"
+    has err "busy" || fail "busy port: reason"
+fi
+echo "command line: all cases passed"
