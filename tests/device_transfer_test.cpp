@@ -79,6 +79,39 @@ class DeviceTransferTest : public ::testing::Test {
     DeviceTransfer transfer{port, screen, services};
 };
 
+// Each started transfer ends in exactly one typed report, also where the status line says
+// nothing: a read announcing more numbers than there are slots, and a write that the
+// device's settings reply cuts short.
+TEST_F(DeviceTransferTest, EachTransferEndsInOneTypedReport) {
+    transfer.StartRead();
+    transfer.Tick();
+    Receive(ParametersReply(2, 1000, 0x00));
+    Receive(RecordsReply(Numbered(1, 2)));
+    Receive(StatusReply(0x24));
+    EXPECT_EQ(services.reports,
+              (std::vector<std::string>{"read 0 of 2", "read 2 of 2", "done read"}));
+
+    services.reports.clear();
+    transfer.StartRead();
+    transfer.Tick();
+    Receive(ParametersReply(501, 1000, 0x00));
+    EXPECT_EQ(services.reports,
+              (std::vector<std::string>{
+                  "read 0 of 0",
+                  "failed read " + std::to_string(static_cast<int>(TransferFailure::BadReply))}));
+
+    services.reports.clear();
+    FillSlots(1, 3);
+    transfer.StartWrite();
+    transfer.Tick();
+    Receive(ParametersReply(0, 1000, 0x00));
+    transfer.Tick();
+    EXPECT_EQ(services.reports,
+              std::vector<std::string>{"failed write " + std::to_string(static_cast<int>(
+                                                             TransferFailure::Interrupted))});
+    EXPECT_FALSE(transfer.Running());
+}
+
 TEST_F(DeviceTransferTest, ReadOfSevenNumbers) {
     screen.phones[42] = "old";
     transfer.StartRead();
