@@ -7,9 +7,7 @@
 
 #include "console.h"
 #include "file_save.h"
-#include "phone_csv.h"
 #include "port_choice.h"
-#include "settings_file.h"
 
 namespace varnix {
 
