@@ -24,6 +24,25 @@ std::string Reason(DWORD code) {
     return message.empty() ? "system error " + std::to_string(code) : Utf8FromUtf16(message);
 }
 
+// The full path, with backslashes. Wine's ReplaceFile moves the original aside through a
+// temporary name in a folder it cuts from the path as written, at the last backslash: a
+// bare file name or a path with forward slashes gives it none, and the call fails with
+// ERROR_DIRECTORY.
+std::wstring FullPathOf(const std::string& path) {
+    const std::wstring name = Utf16FromUtf8(path);
+    const DWORD size = GetFullPathNameW(name.c_str(), 0, nullptr, nullptr);
+    if (size == 0) {
+        return name;
+    }
+    std::wstring full(size, L'\0');
+    const DWORD length = GetFullPathNameW(name.c_str(), size, full.data(), nullptr);
+    if (length == 0 || length >= size) {
+        return name;
+    }
+    full.resize(length);
+    return full;
+}
+
 }  // namespace
 
 std::string WriteNewFileDurably(const std::string& path, const std::vector<std::uint8_t>& bytes,
@@ -57,8 +76,8 @@ std::string WriteNewFileDurably(const std::string& path, const std::vector<std::
 }
 
 std::string ReplaceFileAtomically(const std::string& replacement, const std::string& target) {
-    const std::wstring to = Utf16FromUtf8(target);
-    const std::wstring from = Utf16FromUtf8(replacement);
+    const std::wstring to = FullPathOf(target);
+    const std::wstring from = FullPathOf(replacement);
     if (ReplaceFileW(to.c_str(), from.c_str(), nullptr, REPLACEFILE_WRITE_THROUGH, nullptr,
                      nullptr) != FALSE) {
         return {};

@@ -21,3 +21,15 @@ add_test(NAME project1_package_starts_in_a_new_wine_prefix
                  ${CMAKE_BINARY_DIR}/Varnix-${PROJECT_VERSION}-windows-x64.zip
                  ${PROJECT_SOURCE_DIR}/scripts/windows/wine-prefix)
 set_tests_properties(project1_package_starts_in_a_new_wine_prefix PROPERTIES TIMEOUT 300)
+
+# The commands of the package's Project1.exe as processes under Wine, with no display,
+# against the virtual relay device on the pseudo-terminal that Wine's COM1 leads to
+# (scripts/windows/with-relay-device, which maps COM1 and COM12 for the script's own
+# device and so restarts the prefix's server).
+add_test(NAME project1_commands_under_wine_against_the_relay_device
+         COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/command_line_test.sh
+                 ${CMAKE_BINARY_DIR}/Varnix-${PROJECT_VERSION}-windows-x64/Project1.exe
+                 ${relay_device} ${PROJECT_SOURCE_DIR}/scripts/windows/with-relay-device)
+set_tests_properties(project1_commands_under_wine_against_the_relay_device
+    PROPERTIES RUN_SERIAL TRUE TIMEOUT 600
+    ENVIRONMENT "WINEPREFIX=${VARNIX_WINE_PREFIX};WINEDEBUG=-all;WINEDLLOVERRIDES=mscoree,mshtml=;VARNIX_WINE_MODEM_LINES=${VARNIX_WINE_MODEM_LINES}")
