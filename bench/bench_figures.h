@@ -46,9 +46,11 @@ bool RunLoopUntil(Done done, int limitMs) {
     return done();
 }
 
-inline void Row(const char* what, const Figure& f, const char* unit, const std::string& limit) {
-    std::printf("| %s | %.1f %s (%.1f to %.1f, %zu runs) | %s |\n", what, f.Median(), unit, f.Min(),
-                f.Max(), f.runs.size(), limit.c_str());
+// `digits` after the decimal point: more for figures well below one unit.
+inline void Row(const char* what, const Figure& f, const char* unit, const std::string& limit,
+                int digits = 1) {
+    std::printf("| %s | %.*f %s (%.*f to %.*f, %zu runs) | %s |\n", what, digits, f.Median(), unit,
+                digits, f.Min(), digits, f.Max(), f.runs.size(), limit.c_str());
     std::fflush(stdout);
 }
 

@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <QApplication>
 #include <QTest>
 #include <algorithm>
@@ -31,6 +32,7 @@
 #include "device_runner.h"
 #include "jet_settings.h"
 #include "main_window.h"
+#include "phone_csv.h"
 #include "port_link.h"
 #include "port_setup_dialog.h"
 #include "settings_file.h"
@@ -82,10 +84,69 @@ double LineMs(std::size_t bytes) {
     return static_cast<double>(bytes) * 10.0 * 1000.0 / kBaud;
 }
 
+// One frame the virtual device took in or sent, and when.
+struct Frame {
+    bool out;
+    std::uint8_t code;
+    std::size_t size;
+    Clock::time_point at;
+};
+
+// The virtual relay device on COM1, paced at 9600 baud, on a thread of its own; it notes
+// every frame in and out.
+class Device {
+  public:
+    Device(const DeviceState& state, const DeviceBehaviour& behaviour) : state_(state) {
+        DeviceTiming paced;
+        paced.paceBaud = kBaud;
+        runner_ = std::make_unique<DeviceRunner>(state_, behaviour, paced, nullptr);
+        runner_->observer = [this](bool out, const FrameBytes& bytes, Clock::time_point at) {
+            std::lock_guard lock(mutex_);
+            frames_.push_back(
+                {out, bytes.size() > 1 ? bytes[1] : std::uint8_t{0}, bytes.size(), at});
+        };
+        std::string error;
+        if (!runner_->Open(error) || !link_.Create("COM1", runner_->Path(), error)) {
+            std::fprintf(stderr, "%s\n", error.c_str());
+            std::exit(1);
+        }
+        runner_->Start();
+    }
+    std::vector<Frame> Frames() {
+        std::lock_guard lock(mutex_);
+        return frames_;
+    }
+    // Stops the device; its state is then safe to read.
+    const DeviceState& Stopped() {
+        runner_->Stop();
+        runner_->Join();
+        return state_;
+    }
+
+  private:
+    DeviceState state_;
+    std::unique_ptr<DeviceRunner> runner_;
+    PortLink link_;
+    std::mutex mutex_;
+    std::vector<Frame> frames_;
+};
+
+// What the line allows a read: every byte's line time, and the 100 ms of silence the PC
+// waits for after each of the device's replies.
+double ReadLimitMs(const std::vector<Frame>& frames) {
+    std::size_t bytes = 0;
+    int replies = 0;
+    for (const Frame& frame : frames) {
+        bytes += frame.size;
+        replies += frame.out ? 1 : 0;
+    }
+    return LineMs(bytes) + replies * kSilenceMs;
+}
+
 // The program's windows with a virtual device on COM1.
 class Rig {
   public:
-    Rig(const DeviceState& state, const DeviceBehaviour& behaviour) : state_(state) {
+    Rig(const DeviceState& state, const DeviceBehaviour& behaviour) {
         form1_ = std::make_unique<TForm1>();
         form2_ =
             std::make_unique<TForm2>(form1_.get(), form1_->Report(), form1_->Transfer.PortReady);
@@ -95,20 +156,7 @@ class Rig {
             return MessageResult::Ok;
         });
         form1_->show();
-        DeviceTiming paced;
-        paced.paceBaud = kBaud;
-        device_ = std::make_unique<DeviceRunner>(state_, behaviour, paced, nullptr);
-        device_->observer = [this](bool out, const FrameBytes& bytes, Clock::time_point at) {
-            std::lock_guard lock(mutex_);
-            frames_.push_back(
-                {out, bytes.size() > 1 ? bytes[1] : std::uint8_t{0}, bytes.size(), at});
-        };
-        std::string error;
-        if (!device_->Open(error) || !link_.Create("COM1", device_->Path(), error)) {
-            std::fprintf(stderr, "%s\n", error.c_str());
-            std::exit(1);
-        }
-        device_->Start();
+        device_ = std::make_unique<Device>(state, behaviour);
     }
     TForm1& Form() { return *form1_; }
     // Clicks and waits for the status; the time from click to status, in ms.
@@ -123,25 +171,12 @@ class Rig {
         }
         return Ms(Clock::now() - start);
     }
-    struct Frame {
-        bool out;
-        std::uint8_t code;
-        std::size_t size;
-        Clock::time_point at;
-    };
-    std::vector<Frame> Frames() {
-        std::lock_guard lock(mutex_);
-        return frames_;
-    }
+    std::vector<Frame> Frames() { return device_->Frames(); }
 
   private:
-    DeviceState state_;
     std::unique_ptr<TForm1> form1_;
     std::unique_ptr<TForm2> form2_;
-    std::unique_ptr<DeviceRunner> device_;
-    PortLink link_;
-    std::mutex mutex_;
-    std::vector<Frame> frames_;
+    std::unique_ptr<Device> device_;
 };
 
 void FillTable(TForm1& form) {
@@ -339,6 +374,144 @@ AccessSaveFigures AccessSaves(const std::filesystem::path& folder, int runs) {
     return figures;
 }
 
+// Project1 as a process with `args`, its output into `log`: the time from its start to its
+// exit in ms, or -1, with its output shown, when it did not exit with status 0.
+double RunProgram(const std::vector<std::string>& args, const std::filesystem::path& log) {
+    std::vector<std::string> words = {VARNIX_PROJECT1};
+    words.insert(words.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (std::string& word : words) {
+        argv.push_back(word.data());
+    }
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, log.c_str(),
+                                     O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
+    const auto start = Clock::now();
+    pid_t pid = 0;
+    const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+    int status = 0;
+    if (spawned == 0) {
+        waitpid(pid, &status, 0);
+    }
+    const double ms = Ms(Clock::now() - start);
+    posix_spawn_file_actions_destroy(&actions);
+    if (spawned == 0 && WIFEXITED(status) && WEXITSTATUS(status) == 0) {
+        return ms;
+    }
+    std::ifstream output(log);
+    std::stringstream text;
+    text << output.rdbuf();
+    std::string how = "did not start";
+    if (spawned == 0) {
+        how = WIFEXITED(status) ? "exit status " + std::to_string(WEXITSTATUS(status))
+                                : "ended by signal " + std::to_string(WTERMSIG(status));
+    }
+    std::fprintf(stderr, "Project1 %s: %s\n%s", args.front().c_str(), how.c_str(),
+                 text.str().c_str());
+    return -1;
+}
+
+bool HoldsGeneratedNumbers(const ConfigValues& values) {
+    for (int slot = 1; slot <= kSlotCount; ++slot) {
+        if (values.PhoneText(slot) != GeneratedNumber(slot)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+ConfigRecord GeneratedValues() {
+    ConfigRecord values = BenchValues();
+    for (int slot = 1; slot <= kSlotCount; ++slot) {
+        values.SetPhoneText(slot, GeneratedNumber(slot));
+    }
+    return values;
+}
+
+// The command line's read and write of 500 numbers against the device as the window's rows
+// have it, each a Project1 process from its start to its exit: the read into a new settings
+// file, the write from a CSV file of the numbers with the relay settings given as options.
+// A run that fails, or whose numbers do not arrive, counts -1.
+struct CommandLineFigures {
+    Figure read, readRatio, write, writeRatio;
+    double readLimitMs = 0;
+};
+CommandLineFigures CommandLineTransfers(const std::filesystem::path& folder, int runs,
+                                        double writeMinimum) {
+    CommandLineFigures figures;
+    const auto log = folder / "project1.out";
+    DeviceState full;
+    FillGeneratedNumbers(full, kSlotCount);
+    DeviceBehaviour wide;
+    wide.recordsPerReply = 15;
+    for (int i = 0; i < runs; ++i) {
+        const auto file = folder / ("read" + std::to_string(i) + ".mdb");
+        Device device(full, wide);
+        double ms = RunProgram({"read", file.string(), "--port", "COM1"}, log);
+        const double limitMs = ReadLimitMs(device.Frames());
+        ConfigRecord loaded;
+        if (ms >= 0) {
+            AdoQuery query;
+            LoadSettings(query, file.string(), loaded);
+            if (!HoldsGeneratedNumbers(loaded)) {
+                std::fprintf(stderr, "the command line's read did not save the 500 numbers\n");
+                ms = -1;
+            }
+        }
+        figures.readLimitMs = std::max(figures.readLimitMs, limitMs);
+        figures.read.runs.push_back(ms < 0 ? -1 : ms / 1000);
+        figures.readRatio.runs.push_back(ms < 0 ? -1 : ms / limitMs);
+    }
+    const auto csv = folder / "numbers.csv";
+    SavePhoneCsv(csv.string(), GeneratedValues());
+    for (int i = 0; i < runs; ++i) {
+        Device device(DeviceState{}, {});
+        double ms = RunProgram({"write", csv.string(), "--port", "COM1", "--timeout", "1000",
+                                "--external-disconnect", "on"},
+                               log);
+        const DeviceState& written = device.Stopped();
+        if (ms >= 0 && (written.NumberCount() != kSlotCount ||
+                        written.phones[kSlotCount] != GeneratedNumber(kSlotCount))) {
+            std::fprintf(stderr, "the command line's write did not reach the device whole\n");
+            ms = -1;
+        }
+        figures.write.runs.push_back(ms < 0 ? -1 : ms / 1000);
+        figures.writeRatio.runs.push_back(ms < 0 ? -1 : ms / writeMinimum);
+    }
+    return figures;
+}
+
+// Import of a CSV export of 500 numbers: from the text in memory (ImportPhoneCsv) and from
+// its file (LoadPhoneCsv), each the median of many runs.
+struct CsvFigures {
+    Figure import, load;
+};
+CsvFigures CsvImports(const std::filesystem::path& folder, int runs) {
+    CsvFigures figures;
+    const ConfigRecord values = GeneratedValues();
+    const std::string text = ExportPhoneCsv(values);
+    const auto file = folder / "export500.csv";
+    SavePhoneCsv(file.string(), values);
+    for (int i = 0; i < runs; ++i) {
+        ConfigRecord imported, loaded;
+        auto start = Clock::now();
+        ImportPhoneCsv(text, imported);
+        figures.import.runs.push_back(Ms(Clock::now() - start));
+        start = Clock::now();
+        LoadPhoneCsv(file.string(), loaded);
+        figures.load.runs.push_back(Ms(Clock::now() - start));
+        if (!HoldsGeneratedNumbers(imported) || !HoldsGeneratedNumbers(loaded)) {
+            std::fprintf(stderr, "the CSV export did not import back\n");
+            std::exit(1);
+        }
+    }
+    return figures;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -385,19 +558,15 @@ int main(int argc, char** argv) {
     for (int i = 0; i < runs; ++i) {
         Rig rig(full, wide);
         const double ms = rig.Run(rig.Form().BitBtn3, "Receiving completed.");
-        std::size_t bytes = 0;
-        int replies = 0;
         std::vector<double> acks;
         const auto frames = rig.Frames();
         for (std::size_t f = 0; f < frames.size(); ++f) {
-            bytes += frames[f].size;
-            replies += frames[f].out ? 1 : 0;
             if (frames[f].out && frames[f].code == 0x23 && f + 1 < frames.size() &&
                 !frames[f + 1].out && frames[f + 1].code == 0x10) {
                 acks.push_back(Ms(frames[f + 1].at - frames[f].at) - kSilenceMs);
             }
         }
-        readLimitMs = LineMs(bytes) + replies * kSilenceMs;
+        readLimitMs = ReadLimitMs(frames);
         read.runs.push_back(ms / 1000);
         readRatio.runs.push_back(ms / readLimitMs);
         std::sort(acks.begin(), acks.end());
@@ -412,6 +581,10 @@ int main(int argc, char** argv) {
         wakeUps.runs.push_back(static_cast<double>(ThreadWakeUps() - switches));
     }
     const long peakKb = PeakResidentKb();
+
+    // The same read and write from the command line, process start to exit.
+    const CommandLineFigures commandLine = CommandLineTransfers(sandbox, runs, writeMinimum);
+    const CsvFigures csv = CsvImports(sandbox, 200);
 
     // Save and load of a full file.
     Figure save, load;
@@ -442,6 +615,15 @@ int main(int argc, char** argv) {
     Row("Read 500 numbers (15 a reply, 9600 baud), click to \"Receiving completed.\"", read, "s",
         Format("line time + 100 ms a reply = %.1f s; ratio %.2f", readLimitMs / 1000,
                readRatio.Median()));
+    Row("Command line: write 500 numbers from a CSV file, process start to exit", commandLine.write,
+        "s",
+        Format("103 ticks = %.1f s; ratio %.3f; \u2264 1.01\u00d7", writeMinimum / 1000,
+               commandLine.writeRatio.Median()));
+    Row("Command line: read 500 numbers (15 a reply, 9600 baud) into a new settings file, "
+        "process start to exit",
+        commandLine.read, "s",
+        Format("line time + 100 ms a reply = %.1f s; ratio %.2f; \u2264 1.03\u00d7",
+               commandLine.readLimitMs / 1000, commandLine.readRatio.Median()));
     Row("Acknowledge latency beyond the 100 ms silence, median of a read", ackMedian, "ms", "0 ms");
     Row("Acknowledge latency beyond the 100 ms silence, worst of a read", ackWorst, "ms", "0 ms");
     Row("Serial receive: last byte to OnReceiveData beyond the 100 ms silence", receive, "ms",
@@ -464,6 +646,8 @@ int main(int argc, char** argv) {
             static_cast<double>(access.lastSize) / static_cast<double>(access.firstSize),
             access.firstSize);
     }
+    Row("Import a CSV export of 500 numbers (ImportPhoneCsv)", csv.import, "ms", "-", 3);
+    Row("Load that CSV file (LoadPhoneCsv)", csv.load, "ms", "-", 3);
     Row("Processor time, 10 s idle with the port open", idleCpu, "ms", "0 ms");
     Row("Wake-ups of the worker threads, 10 s idle", wakeUps, "", "0");
     std::printf("| Peak resident memory during full reads | %ld KiB | - |\n", peakKb);
