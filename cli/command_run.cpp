@@ -47,15 +47,7 @@ CommandRun::CommandRun(CommandOptions options, std::FILE* out, std::FILE* err, b
       err_(err),
       progress_(err, terminal, options_.quiet),
       session_(
-          values_,
-          [this](const std::function<void()>& body) {
-              try {
-                  body();
-              } catch (const std::exception& error) {
-                  Finish(kExitDevice, std::string("Project1: ") + error.what());
-              }
-          },
-          this) {
+          values_, [this](const std::function<void()>& body) { Guarded(body); }, this) {
     connect(&session_, &DeviceSession::progressed, this, &CommandRun::OnProgress);
     connect(&session_, &DeviceSession::finished, this, &CommandRun::OnFinished);
     connect(&session_, &DeviceSession::failed, this, &CommandRun::OnFailed);
@@ -71,13 +63,15 @@ void CommandRun::Start() {
     interrupted = false;
     std::signal(SIGINT, OnInterrupt);
     interruptWatch_.start();
-    QTimer::singleShot(0, this, [this] {
-        try {
-            Run();
-        } catch (const std::exception& error) {
-            Finish(kExitDevice, std::string("Project1: ") + error.what());
-        }
-    });
+    QTimer::singleShot(0, this, [this] { Guarded([this] { Run(); }); });
+}
+
+void CommandRun::Guarded(const std::function<void()>& body) {
+    try {
+        body();
+    } catch (const std::exception& error) {
+        Finish(kExitDevice, std::string("Project1: ") + error.what());
+    }
 }
 
 void CommandRun::Run() {
@@ -173,8 +167,12 @@ void CommandRun::RunConvert() {
 }
 
 bool CommandRun::LoadSource(const std::string& path) {
+    return LoadInto(path, values_);
+}
+
+bool CommandRun::LoadInto(const std::string& path, ConfigValues& values) {
     try {
-        session_.Files().Load(path, values_);
+        session_.Files().Load(path, values);
         return true;
     } catch (const std::exception& error) {
         FailFile(path, ReasonFor(path, error.what()));
@@ -210,13 +208,7 @@ bool CommandRun::CheckTarget(const std::string& path) {
     // Loading it proves it a settings file and keeps its contents as seen now: the save
     // after the read leaves it alone if another program changes it meanwhile.
     ConfigRecord scratch;
-    try {
-        session_.Files().Load(path, scratch);
-        return true;
-    } catch (const std::exception& error) {
-        FailFile(path, ReasonFor(path, error.what()));
-        return false;
-    }
+    return LoadInto(path, scratch);
 }
 
 bool CommandRun::SaveTarget(const std::string& path) {

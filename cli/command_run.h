@@ -6,6 +6,7 @@
 #include <QObject>
 #include <QTimer>
 #include <cstdio>
+#include <functional>
 #include <string>
 
 #include "command_options.h"
@@ -31,8 +32,11 @@ class CommandRun : public QObject {
     void RunWrite();
     void RunPassword();
     void RunConvert();
+    // Runs a step of the run; an error ends it as a device failure.
+    void Guarded(const std::function<void()>& body);
     // Reads `path` into the values; false when it failed (said and finished).
     bool LoadSource(const std::string& path);
+    bool LoadInto(const std::string& path, ConfigValues& values);
     void ApplySettingOptions();
     // Checks before a read that its file can take the result, so that a long read is not
     // wasted on it; false when it cannot (said and finished).
