@@ -1,4 +1,7 @@
 // Project1: the configuration utility for the ZUR relay switch.
+#include <QFileInfo>
+#include <QTimer>
+
 #include "application.h"
 #include "command_line.h"
 #include "command_options.h"
@@ -20,5 +23,12 @@ int main(int argc, char** argv) {
     varnix::TForm2 form2(&form1, form1.Report(), form1.Transfer.PortReady);
     form1.SetPortDialog(&form2);
     form1.show();
+    if (varnix::NamesFileToOpen(argc, argv)) {
+        // Qt has taken its own options out of the arguments: the file's name is the last
+        // one left, in full Unicode on Windows too.
+        const QString file = QFileInfo(QCoreApplication::arguments().last()).absoluteFilePath();
+        QTimer::singleShot(0, &form1,
+                           [&form1, file] { form1.OpenSettingsFile(file.toStdString()); });
+    }
     return app.exec();
 }

@@ -88,6 +88,8 @@ class TForm1 : public QMainWindow, private ConfigValues {
     // Offers to save into the current work file; a silent abort keeps the window open.
     void FormClose();
     void BitBtn1Click();
+    // Loads the settings file as "Load From File..." does once the file is chosen.
+    void OpenSettingsFile(const std::string& path);
     void BitBtn2Click();
     void BitBtn3Click() { session_.Read(); }
     void BitBtn4Click() { session_.Write(); }

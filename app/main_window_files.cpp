@@ -23,12 +23,15 @@ void TForm1::ShowNotice(const char* text) {
 
 void TForm1::BitBtn1Click() {
     const auto path = dialogs_.Show({false, kFilter, QDir::currentPath().toStdString()});
-    if (!path) {
-        return;
+    if (path) {
+        OpenSettingsFile(*path);
     }
+}
+
+void TForm1::OpenSettingsFile(const std::string& path) {
     BitBtn5Click();
-    Label3->setText(QString::fromStdString(*path));
-    session_.Files().Load(*path, *this);
+    Label3->setText(QString::fromStdString(path));
+    session_.Files().Load(path, *this);
 }
 
 std::optional<std::string> TForm1::NewFileFromTemplate() {

@@ -10,7 +10,7 @@ namespace varnix {
 namespace {
 
 constexpr char kUsage[] =
-    "Usage: Project1 [--help | --version] [Qt options such as -platform NAME]\n"
+    "Usage: Project1 [--help | --version] [Qt options such as -platform NAME] [FILE]\n"
     "       Project1 read FILE [--port NAME] [--quiet]\n"
     "       Project1 write FILE [--port NAME] [--timeout MS] [--external-disconnect on|off]\n"
     "                [--quiet]\n"
@@ -20,7 +20,8 @@ constexpr char kUsage[] =
     "Varnix, the configuration utility for the ZUR relay switch: edits the device's phone\n"
     "numbers, relay time-out, external disconnection flag and password, reads and writes\n"
     "them over a serial line, and keeps them in settings files (*.mdb). Without a command\n"
-    "it opens its window; with one it runs it without any window and exits.\n"
+    "it opens its window, with FILE loaded when an existing file is given; with a command\n"
+    "it runs that without any window and exits.\n"
     "\n"
     "Commands:\n"
     "  read FILE         read the device's configuration and save it into FILE\n"

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <filesystem>
 #include <string_view>
 
 #include "decimal_number.h"
@@ -91,7 +92,29 @@ void CheckArguments(const CommandOptions& options) {
 
 }  // namespace
 
+bool NamesFileToOpen(int argc, const char* const* argv) {
+    std::string_view file;
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view word = argv[i];
+        if (word.substr(0, 2) == "--") {
+            return false;
+        }
+        if (word.size() > 1 && word[0] == '-') {
+            ++i;
+        } else if (!file.empty() || IsCommand(word)) {
+            return false;
+        } else {
+            file = word;
+        }
+    }
+    std::error_code error;
+    return !file.empty() && std::filesystem::is_regular_file(std::string(file), error);
+}
+
 bool NamesCommand(int argc, const char* const* argv) {
+    if (NamesFileToOpen(argc, argv)) {
+        return false;
+    }
     for (int i = 1; i < argc; ++i) {
         const std::string_view word = argv[i];
         if (word.substr(0, 2) == "--") {

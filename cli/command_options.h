@@ -31,6 +31,10 @@ struct CommandOptions {
     bool quiet = false;
 };
 
+// The one argument names an existing file, as a double-click on a settings file or a
+// desktop's "Open with" gives it: the window opens with that file loaded.
+bool NamesFileToOpen(int argc, const char* const* argv);
+
 // The arguments ask for a command rather than the window: one of them is a word (a
 // command's name, or a mistyped one) or one of the command line's own options. Qt's own
 // options start with a single "-" and may take the next argument as their value.

@@ -141,6 +141,17 @@ has err "line 3" || fail "CSV rejection: no line number"
 [ ! -e twice.mdb ] || fail "a rejected CSV file left a settings file"
 
 # The device and the port.
+# One existing file and nothing else opens the window with it, as a double-click on a
+# settings file does; a name that is no file stays a mistyped command.
+if [ -z "$with_device" ]; then
+    status=0
+    QT_QPA_PLATFORM=offscreen timeout 3 "$program" saved.mdb >out 2>err || status=$?
+    expect 124 "the window opens with a settings file"
+    status=0
+    "$program" unsaved.mdb >out 2>err || status=$?
+    expect 2 "a file that does not exist"
+fi
+
 cp saved.mdb kept.mdb
 run --silent -- read kept.mdb
 expect 1 "read from a device that does not answer"
