@@ -8,7 +8,10 @@
 
 namespace varnix {
 
-Application::Application(int& argc, char** argv) : QApplication(argc, argv) {}
+Application::Application(int& argc, char** argv) : QApplication(argc, argv) {
+    // The desktop matches the window to its entry, and so to the icon and name, by this.
+    setDesktopFileName(QStringLiteral(VARNIX_DESKTOP_ID));
+}
 
 bool Application::notify(QObject* receiver, QEvent* event) {
     std::string message;

@@ -33,3 +33,14 @@ add_test(NAME project1_commands_under_wine_against_the_relay_device
 set_tests_properties(project1_commands_under_wine_against_the_relay_device
     PROPERTIES RUN_SERIAL TRUE TIMEOUT 600
     ENVIRONMENT "WINEPREFIX=${VARNIX_WINE_PREFIX};WINEDEBUG=-all;WINEDLLOVERRIDES=mscoree,mshtml=;VARNIX_WINE_MODEM_LINES=${VARNIX_WINE_MODEM_LINES}")
+
+# The installer in a new prefix: upgrade over an older build, start, .mdb association,
+# silent uninstall with and without the settings, nothing left behind.
+add_test(NAME project1_installer_installs_upgrades_and_uninstalls_in_a_new_wine_prefix
+         COMMAND ${VARNIX_XVFB_RUN} -a -s "-screen 0 1024x768x24"
+                 ${CMAKE_CURRENT_SOURCE_DIR}/wine/installer_test.sh
+                 ${CMAKE_BINARY_DIR}/Varnix-${PROJECT_VERSION}-windows-x64-setup.exe
+                 ${CMAKE_BINARY_DIR}/Varnix-${PROJECT_VERSION}-windows-x64 ${PROJECT_VERSION})
+set_tests_properties(project1_installer_installs_upgrades_and_uninstalls_in_a_new_wine_prefix
+    PROPERTIES TIMEOUT 300
+    ENVIRONMENT "VARNIX_PUBLISHER=${VARNIX_PUBLISHER};VARNIX_COPYRIGHT=${VARNIX_COPYRIGHT};VARNIX_HOMEPAGE=${VARNIX_HOMEPAGE}")
