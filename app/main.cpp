@@ -8,13 +8,15 @@
 #include "command_run.h"
 #include "main_window.h"
 #include "port_setup_dialog.h"
+#include "program_arguments.h"
 
 int main(int argc, char** argv) {
     if (const auto status = varnix::RunCommandLineOptions(argc, argv, stdout)) {
         return *status;
     }
+    const varnix::ProgramArguments arguments(argc, argv);
     // A command runs without any window, so it needs no display.
-    if (varnix::NamesCommand(argc, argv)) {
+    if (varnix::NamesCommand(arguments.Count(), arguments.Values())) {
         return varnix::RunCommandLine(argc, argv);
     }
     varnix::Application app(argc, argv);
@@ -23,12 +25,10 @@ int main(int argc, char** argv) {
     varnix::TForm2 form2(&form1, form1.Report(), form1.Transfer.PortReady);
     form1.SetPortDialog(&form2);
     form1.show();
-    if (varnix::NamesFileToOpen(argc, argv)) {
-        // Qt has taken its own options out of the arguments: the file's name is the last
-        // one left, in full Unicode on Windows too.
-        const QString file = QFileInfo(QCoreApplication::arguments().last()).absoluteFilePath();
+    if (const auto file = varnix::FileToOpen(arguments.Count(), arguments.Values())) {
+        const QString path = QFileInfo(QString::fromStdString(*file)).absoluteFilePath();
         QTimer::singleShot(0, &form1,
-                           [&form1, file] { form1.OpenSettingsFile(file.toStdString()); });
+                           [&form1, path] { form1.OpenSettingsFile(path.toStdString()); });
     }
     return app.exec();
 }

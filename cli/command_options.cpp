@@ -3,11 +3,11 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
-#include <filesystem>
 #include <string_view>
 
 #include "decimal_number.h"
 #include "device_values.h"
+#include "file_open.h"
 #include "port_names.h"
 
 namespace varnix {
@@ -92,27 +92,26 @@ void CheckArguments(const CommandOptions& options) {
 
 }  // namespace
 
-bool NamesFileToOpen(int argc, const char* const* argv) {
-    std::string_view file;
+std::optional<std::string> FileToOpen(int argc, const char* const* argv) {
+    std::optional<std::string> file;
     for (int i = 1; i < argc; ++i) {
         const std::string_view word = argv[i];
         if (word.substr(0, 2) == "--") {
-            return false;
+            return std::nullopt;
         }
         if (word.size() > 1 && word[0] == '-') {
             ++i;
-        } else if (!file.empty() || IsCommand(word)) {
-            return false;
+        } else if (file || IsCommand(word)) {
+            return std::nullopt;
         } else {
             file = word;
         }
     }
-    std::error_code error;
-    return !file.empty() && std::filesystem::is_regular_file(std::string(file), error);
+    return file && IsExistingFile(*file) ? file : std::nullopt;
 }
 
 bool NamesCommand(int argc, const char* const* argv) {
-    if (NamesFileToOpen(argc, argv)) {
+    if (FileToOpen(argc, argv)) {
         return false;
     }
     for (int i = 1; i < argc; ++i) {

@@ -31,9 +31,9 @@ struct CommandOptions {
     bool quiet = false;
 };
 
-// The one argument names an existing file, as a double-click on a settings file or a
-// desktop's "Open with" gives it: the window opens with that file loaded.
-bool NamesFileToOpen(int argc, const char* const* argv);
+// The file that the one argument names when it is an existing file, as a double-click on
+// a settings file or a desktop's "Open with" gives it: the window opens with it loaded.
+std::optional<std::string> FileToOpen(int argc, const char* const* argv);
 
 // The arguments ask for a command rather than the window: one of them is a word (a
 // command's name, or a mistyped one) or one of the command line's own options. Qt's own

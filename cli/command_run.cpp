@@ -8,6 +8,7 @@
 #include "console.h"
 #include "file_save.h"
 #include "port_choice.h"
+#include "program_arguments.h"
 
 namespace varnix {
 
@@ -305,7 +306,8 @@ int RunCommandLine(int argc, char** argv) {
     UseParentConsole();
     CommandOptions options;
     try {
-        options = ParseCommandOptions(argc, argv);
+        const ProgramArguments arguments(argc, argv);
+        options = ParseCommandOptions(arguments.Count(), arguments.Values());
     } catch (const UsageError& error) {
         std::fprintf(stderr, "Project1: %s\nTry Project1 --help.\n", error.what());
         return kExitUsage;

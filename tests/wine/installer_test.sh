@@ -93,8 +93,10 @@ wine "$installed/Project1.exe" --version 2>&1 | tr -d '\r' | grep -qF "$version"
 file_type=$(default_value 'HKCU\Software\Classes\.mdb')
 open_command=$(default_value "HKCU\\Software\\Classes\\$file_type\\shell\\open\\command")
 [[ $open_command =~ ^\"([^\"]+)\"\ \"%1\"$ ]] || fail "the .mdb command is '$open_command'"
-cp "$folder/zur.mdb" "$work/settings.mdb"
-wine "$(winepath -u "${BASH_REMATCH[1]}")" "$(winepath -w "$work/settings.mdb")" &
+# A name outside the ANSI code page, as Explorer passes it in the wide command line.
+settings=$work/настройки.mdb
+cp "$folder/zur.mdb" "$settings"
+wine "$(winepath -u "${BASH_REMATCH[1]}")" "$(winepath -w "$settings")" &
 window=
 for _ in $(seq 240); do
     window=$(xdotool search --onlyvisible --name '^Varnix V\.' 2>/dev/null | head -n1) || true
@@ -110,7 +112,7 @@ for _ in $(seq 60); do
     sleep 0.5
 done
 [ -n "$question" ] || fail "the window opened from a .mdb file has no work file to save"
-echo "the installed Project1.exe opened $work/settings.mdb through the .mdb association"
+echo "the installed Project1.exe opened $settings through the .mdb association"
 wineserver -k 2>/dev/null || true
 wineserver -w 2>/dev/null || true
 
