@@ -3,7 +3,7 @@
 # folder FOLDER, version VERSION) in a new Wine prefix. An older build of the same folder
 # with one more file is installed silently with the .mdb option, a setting is stored, then
 # SETUP upgrades it; the installed program starts, prints its version and opens a settings
-# file through the .mdb association; the silent uninstaller takes everything away but the
+# file with the command the .mdb option registered; the silent uninstaller takes all but the
 # settings, and a second install and uninstall with /RemoveSettings takes those too. In
 # the end the prefix holds no file and no registry key it did not hold before. Run under
 # xvfb-run; needs VARNIX_PUBLISHER, VARNIX_COPYRIGHT and VARNIX_HOMEPAGE as the build set
