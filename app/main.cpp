@@ -15,9 +15,10 @@ int main(int argc, char** argv) {
         return *status;
     }
     const varnix::ProgramArguments arguments(argc, argv);
+    const auto file = varnix::FileToOpen(arguments.Count(), arguments.Values());
     // A command runs without any window, so it needs no display.
-    if (varnix::NamesCommand(arguments.Count(), arguments.Values())) {
-        return varnix::RunCommandLine(argc, argv);
+    if (!file && varnix::NamesCommand(arguments.Count(), arguments.Values())) {
+        return varnix::RunCommandLine(argc, argv, arguments);
     }
     varnix::Application app(argc, argv);
     varnix::TForm1 form1;
@@ -25,7 +26,7 @@ int main(int argc, char** argv) {
     varnix::TForm2 form2(&form1, form1.Report(), form1.Transfer.PortReady);
     form1.SetPortDialog(&form2);
     form1.show();
-    if (const auto file = varnix::FileToOpen(arguments.Count(), arguments.Values())) {
+    if (file) {
         const QString path = QFileInfo(QString::fromStdString(*file)).absoluteFilePath();
         QTimer::singleShot(0, &form1,
                            [&form1, path] { form1.OpenSettingsFile(path.toStdString()); });

@@ -111,9 +111,6 @@ std::optional<std::string> FileToOpen(int argc, const char* const* argv) {
 }
 
 bool NamesCommand(int argc, const char* const* argv) {
-    if (FileToOpen(argc, argv)) {
-        return false;
-    }
     for (int i = 1; i < argc; ++i) {
         const std::string_view word = argv[i];
         if (word.substr(0, 2) == "--") {

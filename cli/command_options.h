@@ -37,7 +37,8 @@ std::optional<std::string> FileToOpen(int argc, const char* const* argv);
 
 // The arguments ask for a command rather than the window: one of them is a word (a
 // command's name, or a mistyped one) or one of the command line's own options. Qt's own
-// options start with a single "-" and may take the next argument as their value.
+// options start with a single "-" and may take the next argument as their value. A file
+// to open (FileToOpen) is a word too: ask that first.
 bool NamesCommand(int argc, const char* const* argv);
 
 // Options may stand before, between or after the arguments. Throws UsageError.

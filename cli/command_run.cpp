@@ -8,7 +8,6 @@
 #include "console.h"
 #include "file_save.h"
 #include "port_choice.h"
-#include "program_arguments.h"
 
 namespace varnix {
 
@@ -302,11 +301,10 @@ void CommandRun::Finish(int status, const std::string& line) {
     QTimer::singleShot(drain, [status] { QCoreApplication::exit(status); });
 }
 
-int RunCommandLine(int argc, char** argv) {
+int RunCommandLine(int argc, char** argv, const ProgramArguments& arguments) {
     UseParentConsole();
     CommandOptions options;
     try {
-        const ProgramArguments arguments(argc, argv);
         options = ParseCommandOptions(arguments.Count(), arguments.Values());
     } catch (const UsageError& error) {
         std::fprintf(stderr, "Project1: %s\nTry Project1 --help.\n", error.what());

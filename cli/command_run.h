@@ -12,6 +12,7 @@
 #include "command_options.h"
 #include "config_values.h"
 #include "device_session.h"
+#include "program_arguments.h"
 #include "progress_line.h"
 
 namespace varnix {
@@ -72,7 +73,8 @@ class CommandRun : public QObject {
     int status_ = kExitDone;
 };
 
-// Runs the command line in `argv` without any window and returns the exit status.
-int RunCommandLine(int argc, char** argv);
+// Runs the command line in `arguments` without any window and returns the exit status;
+// `argc` and `argv`, as main() had them, go to Qt.
+int RunCommandLine(int argc, char** argv, const ProgramArguments& arguments);
 
 }  // namespace varnix

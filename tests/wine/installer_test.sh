@@ -37,6 +37,15 @@ default_value() {  # default_value KEY: the key's unnamed value
     wine reg query "$1" /ve 2>/dev/null | tr -d '\r' |
         sed -nE 's/^ +\(Default\) +REG_[A-Z_]+ +//p' || true
 }
+visible_window() {  # visible_window TITLE_REGEX TRIES: its id, once shown; fails after TRIES
+    local window
+    for _ in $(seq "$2"); do
+        window=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n1) || true
+        [ -n "$window" ] && { echo "$window"; return 0; }
+        sleep 0.5
+    done
+    return 1
+}
 has_key() { wine reg query "$1" >/dev/null 2>&1; }
 # What the prefix holds: its files, and its user's registry keys once the server wrote them.
 snapshot() {
@@ -97,21 +106,10 @@ open_command=$(default_value "HKCU\\Software\\Classes\\$file_type\\shell\\open\\
 settings=$work/настройки.mdb
 cp "$folder/zur.mdb" "$settings"
 wine "$(winepath -u "${BASH_REMATCH[1]}")" "$(winepath -w "$settings")" &
-window=
-for _ in $(seq 240); do
-    window=$(xdotool search --onlyvisible --name '^Varnix V\.' 2>/dev/null | head -n1) || true
-    [ -n "$window" ] && break
-    sleep 0.5
-done
-[ -n "$window" ] || fail "opening a .mdb file showed no window"
+window=$(visible_window '^Varnix V\.' 240) || fail "opening a .mdb file showed no window"
 xdotool windowfocus --sync "$window" key alt+F4
-question=
-for _ in $(seq 60); do
-    question=$(xdotool search --onlyvisible --name '^Message$' 2>/dev/null | head -n1) || true
-    [ -n "$question" ] && break
-    sleep 0.5
-done
-[ -n "$question" ] || fail "the window opened from a .mdb file has no work file to save"
+visible_window '^Message$' 60 >/dev/null ||
+    fail "the window opened from a .mdb file has no work file to save"
 echo "the installed Project1.exe opened $settings through the .mdb association"
 wineserver -k 2>/dev/null || true
 wineserver -w 2>/dev/null || true
