@@ -1,11 +1,13 @@
 // Project1: the configuration utility for the ZUR relay switch.
 #include <QFileInfo>
 #include <QTimer>
+#include <cstdio>
 
 #include "application.h"
 #include "command_line.h"
 #include "command_options.h"
 #include "command_run.h"
+#include "console.h"
 #include "main_window.h"
 #include "port_setup_dialog.h"
 #include "program_arguments.h"
@@ -19,6 +21,12 @@ int main(int argc, char** argv) {
     // A command runs without any window, so it needs no display.
     if (!file && varnix::NamesCommand(arguments.Count(), arguments.Values())) {
         return varnix::RunCommandLine(argc, argv, arguments);
+    }
+    if (!varnix::HasDisplay(argc, argv)) {
+        std::fprintf(stderr,
+                     "Project1: no display to show the window on; the commands run without "
+                     "one: see Project1 --help\n");
+        return varnix::kExitUsage;
     }
     varnix::Application app(argc, argv);
     varnix::TForm1 form1;

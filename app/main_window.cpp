@@ -36,6 +36,13 @@ void KeepRightEdge(QLabel* label) {
     label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
 }
 
+std::string Capitalised(std::string text) {
+    if (!text.empty() && text[0] >= 'a' && text[0] <= 'z') {
+        text[0] = static_cast<char>(text[0] - 'a' + 'A');
+    }
+    return text;
+}
+
 }  // namespace
 
 TForm1::TForm1()
@@ -51,9 +58,12 @@ TForm1::TForm1()
     connect(&session_, &DeviceSession::statusChanged, this,
             [this](const std::string& text) { StatusPanel->SetText(text); });
     connect(&session_, &DeviceSession::failed, this,
-            [this](TransferKind, const SessionFailure& failure) {
+            [this](TransferKind kind, const SessionFailure& failure) {
                 if (failure.atStart) {
                     ShowStartFailure(failure);
+                } else if (kind == TransferKind::Write && failure.kind == FailureKind::LineLost) {
+                    // The transfer's last text would say nothing of what the device holds.
+                    StatusPanel->SetText(Capitalised(failure.reason) + ".");
                 }
             });
     FormCreate();
@@ -296,6 +306,10 @@ void TForm1::ShowStartFailure(const SessionFailure& failure) {
         request.detail = OpenFailureDetail(failure.port, *failure.diagnosis, FindSerialDevices());
     }
     boxes_.Show(request);
+    // Values that cannot go to the device: the first slot at fault is where to mend them.
+    if (failure.slot > 0) {
+        StringGrid1->SetCurrentRow(failure.slot);
+    }
 }
 
 }  // namespace varnix

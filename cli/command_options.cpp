@@ -14,10 +14,16 @@ namespace varnix {
 
 namespace {
 
-constexpr std::array<std::string_view, 4> kCommands = {"read", "write", "password", "convert"};
+constexpr std::array<std::string_view, 5> kCommands = {"read", "write", "password", "convert",
+                                                       "compare"};
 // The command line's own options; Qt's options start with a single "-".
-constexpr std::array<std::string_view, 4> kOptions = {"--port", "--timeout",
-                                                      "--external-disconnect", "--quiet"};
+constexpr std::array<std::string_view, 6> kOptions = {
+    "--port", "--timeout", "--external-disconnect", "--quiet", "--verify", "--allow-empty"};
+
+// A word meant as a file's name rather than a command: one with a folder or an extension.
+bool LooksLikeFile(std::string_view word) {
+    return word.find_first_of("./\\") != std::string_view::npos;
+}
 
 bool IsCommand(std::string_view word) {
     return std::find(kCommands.begin(), kCommands.end(), word) != kCommands.end();
@@ -64,7 +70,7 @@ bool CheckedFlag(const std::string& text) {
 void CheckArguments(const CommandOptions& options) {
     const std::size_t count = options.arguments.size();
     const std::string& command = options.command;
-    if ((command == "read" || command == "write") && count != 1) {
+    if ((command == "read" || command == "write" || command == "compare") && count != 1) {
         throw UsageError(command + " takes one file: Project1 " + command + " FILE");
     }
     if (command == "convert" && count != 2) {
@@ -87,6 +93,10 @@ void CheckArguments(const CommandOptions& options) {
     }
     if (options.port && command == "convert") {
         throw UsageError("convert does not use a port");
+    }
+    if ((options.verify || options.allowEmpty) && command != "write") {
+        throw UsageError(std::string(options.verify ? "--verify" : "--allow-empty") +
+                         " goes with write");
     }
 }
 
@@ -141,6 +151,10 @@ CommandOptions ParseCommandOptions(int argc, const char* const* argv) {
             options.externalDisconnect = CheckedFlag(*value);
         } else if (word == "--quiet") {
             options.quiet = true;
+        } else if (word == "--verify") {
+            options.verify = true;
+        } else if (word == "--allow-empty") {
+            options.allowEmpty = true;
         } else if (word == "--") {
             for (++i; i < argc; ++i) {
                 options.arguments.emplace_back(argv[i]);
@@ -149,7 +163,8 @@ CommandOptions ParseCommandOptions(int argc, const char* const* argv) {
             throw UsageError("unknown option " + std::string(word));
         } else if (options.command.empty()) {
             if (!IsCommand(word)) {
-                throw UsageError("unknown command " + std::string(word));
+                throw UsageError(LooksLikeFile(word) ? std::string(word) + ": no such file"
+                                                     : "unknown command " + std::string(word));
             }
             options.command = word;
         } else {
@@ -157,7 +172,7 @@ CommandOptions ParseCommandOptions(int argc, const char* const* argv) {
         }
     }
     if (options.command.empty()) {
-        throw UsageError("no command: give read, write, password or convert");
+        throw UsageError("no command: give read, write, compare, password or convert");
     }
     CheckArguments(options);
     return options;

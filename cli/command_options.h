@@ -14,6 +14,7 @@ enum ExitStatus : int {
     kExitDevice = 1,  // the port, the device or the transfer failed
     kExitUsage = 2,   // the command line itself is wrong
     kExitFile = 3,    // a file could not be read or written
+    kExitDiffer = 4,  // the device and the file differ
 };
 
 // A command line that cannot be run; the text says why.
@@ -23,12 +24,14 @@ class UsageError : public std::runtime_error {
 };
 
 struct CommandOptions {
-    std::string command;  // "read", "write", "password" or "convert"
+    std::string command;  // "read", "write", "compare", "password" or "convert"
     std::vector<std::string> arguments;
     std::optional<std::string> port;
     std::optional<int> timeoutMs;
     std::optional<bool> externalDisconnect;
     bool quiet = false;
+    bool verify = false;      // write: read the device back and compare
+    bool allowEmpty = false;  // write: a file without numbers may empty the device
 };
 
 // The file that the one argument names when it is an existing file, as a double-click on

@@ -1,6 +1,7 @@
 #include "command_run.h"
 
 #include <QCoreApplication>
+#include <algorithm>
 #include <atomic>
 #include <csignal>
 #include <exception>
@@ -18,10 +19,16 @@ namespace {
 constexpr int kDrainMs = 200;
 constexpr int kInterruptPollMs = 100;
 
-std::atomic<bool> interrupted{false};
+// The signal that asked the run to stop, 0 while none did.
+std::atomic<int> interrupted{0};
 
-extern "C" void OnInterrupt(int) {
-    interrupted = true;
+// The first stop is handled by the run, which says what it leaves; a second one, while
+// the run is still busy with that or blocked outside the event loop, ends it at once.
+extern "C" void OnInterrupt(int signal) {
+    if (interrupted.exchange(signal) != 0) {
+        std::signal(signal, SIG_DFL);
+        std::raise(signal);
+    }
 }
 
 // The reason without the file's name, where the error already begins with it.
@@ -53,15 +60,16 @@ CommandRun::CommandRun(CommandOptions options, std::FILE* out, std::FILE* err, b
     connect(&session_, &DeviceSession::failed, this, &CommandRun::OnFailed);
     interruptWatch_.setInterval(kInterruptPollMs);
     connect(&interruptWatch_, &QTimer::timeout, this, [this] {
-        if (interrupted) {
-            Cancel();
+        if (const int signal = interrupted.load(); signal != 0 && stopSignal_ == 0) {
+            Stop(signal);
         }
     });
 }
 
 void CommandRun::Start() {
-    interrupted = false;
+    interrupted = 0;
     std::signal(SIGINT, OnInterrupt);
+    std::signal(SIGTERM, OnInterrupt);
     interruptWatch_.start();
     QTimer::singleShot(0, this, [this] { Guarded([this] { Run(); }); });
 }
@@ -123,7 +131,16 @@ void CommandRun::RunWrite() {
                    "on|off");
         return;
     }
-    if (!LoadSource(file) || (port_ = ChosenPort()).empty()) {
+    if (!LoadSource(file)) {
+        return;
+    }
+    if (values_.FilledSlots() == 0 && !options_.allowEmpty) {
+        Finish(kExitUsage, "Project1: " + file +
+                               " holds no numbers: writing it empties the device; give "
+                               "--allow-empty to do that");
+        return;
+    }
+    if ((port_ = ChosenPort()).empty()) {
         return;
     }
     ApplySettingOptions();
@@ -262,18 +279,25 @@ void CommandRun::OnFinished(TransferKind kind) {
 
 void CommandRun::OnFailed(TransferKind kind, const SessionFailure& failure) {
     if (failure.kind == FailureKind::InvalidValues && kind == TransferKind::Write) {
-        FailFile(options_.arguments[0], failure.reason);
+        std::string reason = failure.reason;
+        std::replace(reason.begin(), reason.end(), '\n', ' ');
+        FailFile(options_.arguments[0], reason);
         return;
     }
+    std::string reason = failure.reason;
+    if (kind == TransferKind::Read && options_.command == "read") {
+        reason += ": nothing was saved into " + options_.arguments[0];
+    }
     const std::string port = failure.port.empty() ? port_ : failure.port;
-    Finish(kExitDevice, "Project1: " + port + ": " + failure.reason);
+    Finish(kExitDevice, "Project1: " + port + ": " + reason);
 }
 
-void CommandRun::Cancel() {
+void CommandRun::Stop(int signal) {
+    stopSignal_ = signal;
     if (session_.Busy()) {
         session_.Cancel();
     } else {
-        Finish(kExitDevice, "Project1: cancelled");
+        Finish(kExitDevice, "Project1: stopped");
     }
 }
 
@@ -298,7 +322,12 @@ void CommandRun::Finish(int status, const std::string& line) {
     std::fflush(out_);
     std::fflush(err_);
     const int drain = port_.empty() ? 0 : kDrainMs;
-    QTimer::singleShot(drain, [status] { QCoreApplication::exit(status); });
+    QTimer::singleShot(drain, [status, signal = stopSignal_] {
+        if (signal != 0) {
+            EndBySignal(signal);
+        }
+        QCoreApplication::exit(status);
+    });
 }
 
 int RunCommandLine(int argc, char** argv, const ProgramArguments& arguments) {

@@ -52,7 +52,9 @@ class CommandRun : public QObject {
     void OnProgress(TransferKind kind, int done, int total);
     void OnFinished(TransferKind kind);
     void OnFailed(TransferKind kind, const SessionFailure& failure);
-    void Cancel();
+    // Stops the run on a signal: what a transfer leaves is said, and the process then ends
+    // by the signal.
+    void Stop(int signal);
 
     // Ends the run: the line goes to standard output when the run is done, else to
     // standard error. A device run first lets the last frames go out.
@@ -70,6 +72,8 @@ class CommandRun : public QObject {
     // The read's file is a settings file that was there: it is saved in place.
     bool targetExisted_ = false;
     bool finished_ = false;
+    // The signal that stopped the run, 0 when none did.
+    int stopSignal_ = 0;
     int status_ = kExitDone;
 };
 

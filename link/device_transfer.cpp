@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <exception>
 
+#include "write_check.h"
+
 namespace varnix {
 
 namespace {
@@ -107,14 +109,11 @@ void DeviceTransfer::StartRead() {
 }
 
 void DeviceTransfer::StartWrite() {
-    std::int32_t timeout = 0;
-    if (!ParseDecimalInt32(values_.TimeoutText(), timeout)) {
-        services_.StartFailed({StartProblem::TimeoutNotNumber, "Please enter the digital.", {}});
-        return;
-    }
-    if (timeout > kTimeoutMaxMs) {
-        services_.StartFailed(
-            {StartProblem::TimeoutTooLarge, "Relay TimeOut more than 59 seconds.", {}});
+    const WriteCheck check = CheckWriteValues(values_);
+    if (!check.Passed()) {
+        const StartProblem problem = check.timeout.value_or(StartProblem::PhoneInvalid);
+        const int slot = check.slots.empty() ? 0 : check.slots.front().slot;
+        services_.StartFailed({problem, check.Text(), {}, slot});
         return;
     }
     GuardedStart([this] {
@@ -272,14 +271,14 @@ void DeviceTransfer::TickWriteParameters() {
     if (TriesLeft <= 0) {
         return;
     }
-    std::int32_t timeout = 0;
-    if (!ParseDecimalInt32(values_.TimeoutText(), timeout)) {
-        // The field was edited into a non-number after the start: nothing sensible to send.
+    const auto timeout = DeviceTimeout(values_.TimeoutText());
+    if (!timeout) {
+        // The field was edited after the start into what cannot be sent.
         FailWrite();
         return;
     }
     TxLength = static_cast<std::int32_t>(
-        BuildWriteParameters(TxBuffer, timeout, values_.ExternalDisconnect()));
+        BuildWriteParameters(TxBuffer, *timeout, values_.ExternalDisconnect()));
     SendTxBuffer();
     --TriesLeft;
     SetStatus("Write parameters...");
@@ -327,10 +326,29 @@ void DeviceTransfer::TickWritePhones() {
     if (frame.Count() == 0) {
         return;
     }
+    pendingRecords_ = static_cast<int>(frame.Count());
     SendTxBuffer();
     TriesLeft = kSendsPerFrame - 1;
     phoneFramePending_ = true;
     SetStatus("Write data:" + std::to_string(RecordsSent));
+}
+
+WriteStanding DeviceTransfer::Standing() const {
+    WriteStanding standing;
+    if (running_ != TransferKind::Write) {
+        return standing;
+    }
+    for (int slot = 1; slot <= kSlotCount; ++slot) {
+        standing.numbersTotal += values_.PhoneText(slot).empty() ? 0 : 1;
+    }
+    if (TransferMode == TransferState::WriteParameters) {
+        standing.settingsSent = frameSent_;
+        return standing;
+    }
+    standing.settingsSent = standing.settingsAccepted = true;
+    standing.numbersPending = phoneFramePending_ ? pendingRecords_ : 0;
+    standing.numbersAccepted = RecordsSent - standing.numbersPending;
+    return standing;
 }
 
 void DeviceTransfer::TickGetPassword() {

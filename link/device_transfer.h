@@ -25,6 +25,15 @@ enum class TransferState : std::int32_t {
 
 inline constexpr std::int32_t kSendsPerFrame = 3;
 
+// How far a write has come, as far as the device accepted it.
+struct WriteStanding {
+    bool settingsSent = false;      // the relay settings frame went out
+    bool settingsAccepted = false;  // and the device accepted it
+    int numbersAccepted = 0;        // numbers in phone frames the device accepted
+    int numbersPending = 0;         // numbers in a frame that went out, not yet accepted
+    int numbersTotal = 0;           // numbers the write sends in all
+};
+
 class DeviceTransfer {
   public:
     DeviceTransfer(TransferPort& port, ConfigValues& values, TransferServices& services);
@@ -41,6 +50,8 @@ class DeviceTransfer {
     void Cancel();
     // The transfer that has started and not yet ended.
     std::optional<TransferKind> Running() const { return running_; }
+    // Where the running write stands; all nothing when no write runs.
+    WriteStanding Standing() const;
 
     void Tick();
     void ReceiveBurst(const std::uint8_t* buffer, std::uint16_t length);
@@ -102,6 +113,8 @@ class DeviceTransfer {
     int ticksAwaitingPassword_ = -1;
     // A phone frame has gone out and its acceptance is still awaited.
     bool phoneFramePending_ = false;
+    // The numbers in that frame.
+    int pendingRecords_ = 0;
     // The running transfer has sent a frame since its start. An earlier 0x20 answered
     // whatever was on the line before, never this transfer.
     bool frameSent_ = false;

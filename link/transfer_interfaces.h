@@ -30,6 +30,7 @@ enum class StartProblem {
     TimeoutNotNumber,  // "Please enter the digital."
     TimeoutTooLarge,   // "Relay TimeOut more than 59 seconds."
     PasswordInvalid,   // "Please enter a four-digit password."
+    PhoneInvalid,      // a slot holds what cannot go to the device
 };
 
 // Why a started transfer ended without its result.
@@ -45,6 +46,7 @@ struct StartFailure {
     StartProblem problem;
     std::string text;    // the message the window shows
     std::string reason;  // the system's own words, where there are any
+    int slot = 0;        // the first slot at fault, where a slot is
 };
 
 // The services of whoever runs the transfers. Beside the status texts, the course of each

@@ -1,4 +1,5 @@
-// The text console of a command-line run.
+// What a run of the program finds around it: the text console of a command-line run, the
+// display of a window, and how a stop by signal ends it.
 #pragma once
 
 namespace varnix {
@@ -11,5 +12,14 @@ void UseParentConsole();
 
 // The stream is a terminal, where one line can be rewritten in place.
 bool IsTerminal(int fd);
+
+// A window can be shown: a display is there, or the arguments or the environment choose a
+// Qt platform of their own (offscreen, say). Always so on Windows.
+bool HasDisplay(int argc, const char* const* argv);
+
+// Ends the process as the signal ends it by default, so that the shell that started it
+// sees a stop, not a failure (a loop over twenty devices stops at Ctrl+C). On Windows, with
+// the status of a console Ctrl+C.
+[[noreturn]] void EndBySignal(int signal);
 
 }  // namespace varnix

@@ -35,4 +35,13 @@ bool IsTerminal(int fd) {
     return _isatty(fd) != 0;
 }
 
+bool HasDisplay(int, const char* const*) {
+    return true;
+}
+
+void EndBySignal(int) {
+    std::fflush(nullptr);
+    ExitProcess(STATUS_CONTROL_C_EXIT);
+}
+
 }  // namespace varnix

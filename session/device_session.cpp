@@ -78,6 +78,24 @@ FailureKind TransferFailureKind(TransferFailure failure) {
     return FailureKind::NoReply;
 }
 
+// What a write that ends unfinished has left on the device, as one clause.
+std::string WriteLeft(const WriteStanding& standing) {
+    const std::string total = std::to_string(standing.numbersTotal);
+    if (!standing.settingsSent) {
+        return "nothing was sent, the device holds what it held before";
+    }
+    if (!standing.settingsAccepted) {
+        return "the device may hold the new relay settings, and none of the " + total +
+               " numbers; write again to finish";
+    }
+    std::string left = "the device holds the new relay settings and " +
+                       std::to_string(standing.numbersAccepted) + " of the " + total + " numbers";
+    if (standing.numbersPending > 0) {
+        left += " (perhaps " + std::to_string(standing.numbersPending) + " more)";
+    }
+    return left + "; write again to finish";
+}
+
 }  // namespace
 
 DeviceSession::DeviceSession(ConfigValues& values, EventGuard guard, QObject* parent)
@@ -145,8 +163,16 @@ void DeviceSession::Cancel() {
     if (!active_) {
         return;
     }
+    const std::string reason = WhatIsLeft("stopped");
     transfer_.Cancel();
-    Fail({FailureKind::Cancelled, false, {}, "cancelled", PortName(), std::nullopt});
+    Fail({FailureKind::Cancelled, false, {}, reason, PortName(), std::nullopt});
+}
+
+std::string DeviceSession::WhatIsLeft(const std::string& why) const {
+    if (transfer_.Running() != TransferKind::Write) {
+        return why;
+    }
+    return why + ": " + WriteLeft(transfer_.Standing());
 }
 
 void DeviceSession::Fail(SessionFailure failure) {
@@ -157,12 +183,26 @@ void DeviceSession::Fail(SessionFailure failure) {
 }
 
 void DeviceSession::LineLost() {
-    Fail({FailureKind::LineLost, false, {}, "the line went away", comm_.CommName(), std::nullopt});
+    if (!active_) {
+        return;
+    }
+    const std::string reason = WhatIsLeft("the line went away");
+    // A write ends here, with what the device holds; any other transfer runs on to its own
+    // failure text.
+    if (transfer_.Running() == TransferKind::Write) {
+        transfer_.Cancel();
+    }
+    Fail({FailureKind::LineLost, false, {}, reason, comm_.CommName(), std::nullopt});
 }
 
 void DeviceSession::StartFailed(const StartFailure& failure) {
-    SessionFailure report{
-        FailureKind::InvalidValues, true, failure.text, failure.text, PortName(), std::nullopt};
+    SessionFailure report{FailureKind::InvalidValues,
+                          true,
+                          failure.text,
+                          failure.text,
+                          PortName(),
+                          std::nullopt,
+                          failure.slot};
     if (failure.problem == StartProblem::PortNotOpened) {
         const PortDiagnosis diagnosis = DiagnosePort(report.port);
         report.kind = PortFailureKind(diagnosis.problem);

@@ -70,6 +70,8 @@ class DeviceSession : public QObject, private TransferServices {
     // Reports the running transfer's failure once; later reports of it are dropped.
     void Fail(SessionFailure failure);
     void LineLost();
+    // `why` the running transfer ends, and for a write what the device now holds.
+    std::string WhatIsLeft(const std::string& why) const;
 
     ConfigValues& values_;
     EventGuard guard_;

@@ -21,8 +21,8 @@ enum class FailureKind {
     RecordsStopped,  // a read whose numbers stopped coming
     BadReply,        // the device's reply cannot complete the transfer
     Interrupted,     // the device cut the transfer short
-    LineLost,        // the line went away during the transfer
-    Cancelled,       // the user stopped it
+    LineLost,        // the line went away; a write's reason says what the device holds
+    Cancelled,       // the user stopped it; a write's reason says what the device holds
 };
 
 struct SessionFailure {
@@ -32,6 +32,7 @@ struct SessionFailure {
     std::string reason;    // what went wrong, as one clause: "the device did not answer"
     std::string port;      // the port name tried
     std::optional<PortDiagnosis> diagnosis;  // a port that did not open: what was found
+    int slot = 0;  // values that cannot go to the device: the first slot at fault
 };
 
 // True for the kinds that are about the port rather than the device.

@@ -255,7 +255,7 @@ TEST_F(DeviceTransferTest, EmptyTablesAndEmptyTailsComplete) {
 }
 
 TEST_F(DeviceTransferTest, NumberInSlot500AloneGoesOutWithSlotBytes01F4) {
-    screen.phones[500] = "+4412345678901";  // 14 characters: 13 are sent
+    screen.phones[500] = "+441234567890";
     transfer.StartWrite();
     transfer.Tick();
     Receive(StatusReply(0x20));
@@ -271,33 +271,29 @@ TEST_F(DeviceTransferTest, NumberInSlot500AloneGoesOutWithSlotBytes01F4) {
     EXPECT_EQ(sent[0][18], 0);
 }
 
-// The screen's texts are UTF-8; the device is given and gives one Latin-1 byte a character.
-TEST_F(DeviceTransferTest, TextsGoOutAsLatin1BytesAndComeBackAsUtf8) {
-    screen.phones[1] = "caf\xC3\xA9";     // café
-    screen.phones[2] = "\xE2\x82\xAC+1";  // the euro sign has no Latin-1 byte
-    screen.phones[3].clear();
-    for (int i = 0; i < 14; ++i) {
-        screen.phones[3] += "\xC3\xA9";  // 14 characters in 28 bytes: 13 characters go out
-    }
+// What a file can bring and typing cannot never reaches the device, cut or not: the whole
+// write is refused, naming the first slots at fault and how many there are.
+TEST_F(DeviceTransferTest, ValuesTypingCannotProduceAreNotWritten) {
+    screen.phones[7] = "two";
+    screen.phones[9] = "12345678901234567890";
+    screen.phones[10] = "caf\xC3\xA9";
+    screen.phones[11] = "+1 2";
+    screen.phones[12] = "+385911234567";
     transfer.StartWrite();
+    EXPECT_EQ(services.messages.back(),
+              "4 slots cannot go to the device: slot 7 \"two\" holds characters other than the "
+              "digits and \"+\"; slot 9 \"12345678901234567890\" has 20 characters, more than "
+              "13; slot 10 \"caf\xC3\xA9\" holds characters other than the digits and \"+\"; and "
+              "1 more.");
+    EXPECT_EQ(services.lastFailure.slot, 7);
+    EXPECT_EQ(services.lastFailure.problem, StartProblem::PhoneInvalid);
     transfer.Tick();
-    Receive(StatusReply(0x20));
-    transfer.Tick();
-    TakeSent();
-    transfer.Tick();
-    const auto sent = TakeSent();
-    ASSERT_EQ(sent.size(), 1u);
-    ASSERT_EQ(sent[0].size(), 3u + 16 * 3 + 1);
-    const auto text = [&](std::size_t record) {
-        const auto begin = sent[0].begin() + static_cast<std::ptrdiff_t>(3 + 16 * record + 2);
-        return Bytes(begin, begin + 14);
-    };
-    EXPECT_EQ(text(0), (Bytes{'c', 'a', 'f', 0xE9, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
-    EXPECT_EQ(text(1), (Bytes{'?', '+', '1', 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
-    Bytes thirteen(13, 0xE9);
-    thirteen.push_back(0);
-    EXPECT_EQ(text(2), thirteen);
+    EXPECT_TRUE(TakeSent().empty());
+    EXPECT_EQ(port.opens, 0);
+}
 
+// The device gives one Latin-1 byte a character; the screen's texts are UTF-8.
+TEST_F(DeviceTransferTest, TextsComeBackFromTheDeviceAsUtf8) {
     transfer.StartRead();
     transfer.Tick();
     Receive(ParametersReply(2, 1, 0));
@@ -621,9 +617,12 @@ TEST_F(DeviceTransferTest, WriteStartChecksTheTimeoutFirst) {
 
     transfer.Reset();
     port.opens = 0;
-    for (auto [text, message] : {std::pair{"60000", "Relay TimeOut more than 59 seconds."},
-                                 std::pair{"", "Please enter the digital."},
-                                 std::pair{"12x", "Please enter the digital."}}) {
+    for (auto [text, message] :
+         {std::pair{"60000", "Relay TimeOut more than 59 seconds."},
+          std::pair{"4294967301", "Relay TimeOut more than 59 seconds."},
+          std::pair{"", "Please enter the digital."}, std::pair{"-5", "Please enter the digital."},
+          std::pair{"+5", "Please enter the digital."},
+          std::pair{"12x", "Please enter the digital."}}) {
         screen.timeout = text;
         services.messages.clear();
         transfer.StartWrite();
@@ -636,12 +635,12 @@ TEST_F(DeviceTransferTest, WriteStartChecksTheTimeoutFirst) {
 TEST_F(DeviceTransferTest, FailedOpenShowsCanNotOpenAndRetriesNextTime) {
     port.failOpen = true;
     services.portName = "COM7";
-    screen.phones[1] = "keep";
+    screen.phones[1] = "123";
     transfer.StartRead();
     EXPECT_EQ(services.messages, std::vector<std::string>{"Can not open COM7"});
     EXPECT_FALSE(transfer.PortReady);
     EXPECT_FALSE(services.timerEnabled);
-    EXPECT_EQ(screen.phones[1], "keep");
+    EXPECT_EQ(screen.phones[1], "123");
     EXPECT_EQ(transfer.TransferMode, TransferState::Idle);
 
     transfer.StartGetPassword();

@@ -254,6 +254,20 @@ TEST_F(MainWindowTest, WriteStartRefusesBadTimeoutsWithAMessage) {
     form1->Edit1->setText("70000");  // typed by hand it would have become 1000 already
     writeToDevice->click();
     EXPECT_EQ(Texts(), std::vector<std::string>{"Relay TimeOut more than 59 seconds."});
+
+    // Slots a file filled with what typing cannot produce: nothing is sent, the box names
+    // them and the first one is selected for mending.
+    messages.clear();
+    form1->Edit1->setText("100");
+    form1->Screen().SetPhoneText(420, "two");
+    form1->Screen().SetPhoneText(480, "12345678901234567890");
+    writeToDevice->click();
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].title, "Message");
+    EXPECT_EQ(messages[0].icon, MessageIcon::Stop);
+    EXPECT_TRUE(messages[0].text.starts_with("2 slots cannot go to the device: slot 420 \"two\""));
+    EXPECT_EQ(form1->StringGrid1->CurrentRow(), 420);
+    EXPECT_FALSE(form1->Transfer.PortReady);
 }
 
 }  // namespace

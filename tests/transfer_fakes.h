@@ -68,7 +68,10 @@ struct FakeScreen : ConfigValues {
 // The typed reports are kept as words: "done read", "failed write 0", "read 5 of 7".
 struct FakeServices : TransferServices {
     std::string PortName() const override { return portName; }
-    void StartFailed(const StartFailure& failure) override { messages.push_back(failure.text); }
+    void StartFailed(const StartFailure& failure) override {
+        messages.push_back(failure.text);
+        lastFailure = failure;
+    }
     void SetStatusText(const std::string& text) override { status = text; }
     void EnableTimer() override { timerEnabled = true; }
     void TransferProgress(TransferKind kind, int done, int total) override {
@@ -83,6 +86,7 @@ struct FakeServices : TransferServices {
         return kNames[static_cast<int>(kind)];
     }
     std::vector<std::string> messages;
+    StartFailure lastFailure{};
     std::vector<std::string> reports;
     std::string status = "Status bar .....";
     std::string portName = "COM1";
