@@ -125,6 +125,21 @@ for args in "reed x.mdb" "read" "read a.mdb b.mdb" "password 12a4" "write x.mdb 
     expect 2 "usage: '$args'"
 done
 
+# What a file holds that typing cannot produce never reaches the device, cut or not.
+printf 'slot,number\n' >empty.csv
+run -- write empty.csv --timeout 100 --external-disconnect off
+expect 2 "write a list without numbers"
+has err "--allow-empty" || fail "empty write: the option is not named"
+grep -qx '12=+385100012' "$state" || fail "an empty write without --allow-empty reached the device"
+sqlite3 odd.mdb "create table phone (id integer, phone text);
+    create table pcong (time integer, rec integer); insert into pcong values (-5, 0);
+    insert into phone values (3, 'two'), (4, '12345678901234567890'), (40, '+3851');"
+run -- write odd.mdb
+expect 3 "write a file whose values cannot go to the device"
+has err "Please enter the digital. 2 slots cannot go to the device: slot 3 \"two\"" ||
+    fail "odd values: reason"
+grep -qx timeout=250 "$state" && ! grep -q '^40=' "$state" || fail "odd values reached the device"
+
 # Files.
 echo junk >junk.mdb
 run -- write junk.mdb
@@ -150,6 +165,51 @@ if [ -z "$with_device" ]; then
     status=0
     "$program" unsaved.mdb >out 2>err || status=$?
     expect 2 "a file that does not exist"
+    has err "unsaved.mdb: no such file" || fail "missing file: reason"
+    status=0
+    "$program" >out 2>err || status=$?
+    expect 2 "no display and no command"
+    [ "$(wc -l <err)" -eq 1 ] && has err "no display" || fail "no display: reason"
+
+    # A stop by signal says what the device holds and ends by that signal, so that a
+    # shell loop over devices stops too.
+    for slot in $(seq 1 60); do
+        echo "$slot,+3852000$slot"
+    done | sed '1i slot,number' >sixty.csv
+    stop_during() {  # stop_during SIGNAL ARGS: the program, stopped at its first progress
+        local signal=$1
+        shift
+        "$device" --link COM1 --state "$state" --save >device.out 2>&1 &
+        local pid=$!
+        for _ in $(seq 100); do
+            grep -q '^linked as COM1' device.out && break
+            sleep 0.05
+        done
+        "$program" "$@" >out 2>err &
+        local run=$!
+        for _ in $(seq 200); do
+            grep -qE '^(slot|number) [1-9]' err && break
+            sleep 0.05
+        done
+        kill "-$signal" "$run"
+        status=0
+        wait "$run" || status=$?
+        kill -TERM "$pid" 2>/dev/null || true
+        wait "$pid" || true
+    }
+    stop_during INT write sixty.csv --timeout 700 --external-disconnect on
+    expect 130 "Ctrl+C in the middle of a write"
+    has err "COM1: stopped: the device holds the new relay settings and " ||
+        fail "stopped write: what the device holds"
+    # The numbers the device acknowledged, and perhaps one frame more that it took silently.
+    said=$(tr -d '\r' <err | sed -nE 's/.* and ([0-9]+) of the 60 numbers.*/\1/p')
+    held=$(grep -cE '^[0-9]+=\+3852' "$state" || true)
+    [ -n "$said" ] && [ "$held" -ge "$said" ] && [ "$held" -le $((said + 5)) ] ||
+        fail "stopped write: said ${said:-nothing}, the device holds $held"
+    stop_during TERM read stopped.mdb
+    expect 143 "SIGTERM in the middle of a read"
+    has err "COM1: stopped: nothing was saved into stopped.mdb" || fail "stopped read: reason"
+    [ ! -e stopped.mdb ] || fail "a stopped read left a file"
 fi
 
 cp saved.mdb kept.mdb
