@@ -118,6 +118,7 @@ std::string DeviceSession::PortName() const {
 template <typename Start>
 void DeviceSession::Begin(TransferKind kind, Start start, ConfigValues& target) {
     target_.PointAt(target);
+    readingCopy_ = &target == &copy_;
     active_ = kind;
     (transfer_.*start)();
     // A start that failed has reported so, and one that has not is running.

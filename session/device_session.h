@@ -50,6 +50,9 @@ class DeviceSession : public QObject, private TransferServices {
     // What the last ReadCopy() read: the device's configuration once it has finished, as
     // far as it came when it failed, and "Crear All"'s values before any.
     const ConfigRecord& DeviceCopy() const { return copy_; }
+    // The transfer started last is a ReadCopy(): a finished read is that copy's.
+    bool ReadingCopy() const { return readingCopy_; }
+
     void Write();
     void GetPassword();
     void SetPassword();
@@ -85,6 +88,7 @@ class DeviceSession : public QObject, private TransferServices {
     // What the transfer works on: the values, or the copy from the start of a ReadCopy()
     // to the start of the next transfer, so that late replies of that read land there too.
     ValuesSwitch target_{values_};
+    bool readingCopy_ = false;
     EventGuard guard_;
     TComm comm_;
     TickTimer timer_;
