@@ -1,5 +1,6 @@
 #include "main_window.h"
 
+#include <QAction>
 #include <QCloseEvent>
 #include <QFocusEvent>
 #include <algorithm>
@@ -8,6 +9,8 @@
 #include "desktop_centre.h"
 #include "window_font.h"
 
+#include "compare_dialog.h"
+#include "config_comparison.h"
 #include "key_filter.h"
 #include "phone_table_csv.h"
 #include "port_setup_dialog.h"
@@ -66,6 +69,11 @@ TForm1::TForm1()
                     StatusPanel->SetText(Capitalised(failure.reason) + ".");
                 }
             });
+    connect(&session_, &DeviceSession::finished, this, [this](TransferKind kind) {
+        if (kind == TransferKind::Read && session_.ReadingCopy()) {
+            ShowComparison();
+        }
+    });
     FormCreate();
 }
 
@@ -163,6 +171,10 @@ void TForm1::BuildLayout() {
     new KeyFilter(Edit2, report_, [this](char& key) { Edit2KeyPress(key); });
     new KeyFilter(StringGrid1->Editor(), report_, [this](char& key) { StringGrid1KeyPress(key); });
     new PhoneTableCsv(StringGrid1, boxes_, dialogs_, report_);  // after the key filter
+    auto* compare = new QAction("Compare With Device...", StringGrid1);
+    connect(compare, &QAction::triggered, this,
+            [this] { report_.Guard([this] { CompareWithDevice(); }); });
+    StringGrid1->addAction(compare);  // after the CSV entries
     Edit1->installEventFilter(this);
     StringGrid1->onEditText = [this](int col, int row, const QString& value) {
         report_.Guard([&] { StringGrid1SetEditText(col, row, value); });
@@ -297,6 +309,22 @@ std::string TForm1::PasswordText() const {
 
 void TForm1::SetPasswordText(const std::string& text) {
     Edit2->setText(QString::fromStdString(text));
+}
+
+void TForm1::ShowComparison() {
+    if (compare_ == nullptr) {
+        compare_ = new CompareDialog(this);
+        connect(compare_, &CompareDialog::slotChosen, this,
+                [this](int slot) { report_.Guard([&] { ShowSlot(slot); }); });
+    }
+    compare_->ShowDifferences(CompareConfigs(session_.DeviceCopy(), Screen()));
+}
+
+void TForm1::ShowSlot(int slot) {
+    StringGrid1->SetCurrentRow(slot);
+    StringGrid1->scrollToItem(StringGrid1->item(slot - 1, 0));
+    activateWindow();
+    StringGrid1->setFocus();
 }
 
 void TForm1::ShowStartFailure(const SessionFailure& failure) {

@@ -24,6 +24,7 @@
 
 namespace varnix {
 
+class CompareDialog;
 class TForm2;
 
 class TForm1 : public QMainWindow, private ConfigValues {
@@ -97,6 +98,10 @@ class TForm1 : public QMainWindow, private ConfigValues {
     void BitBtn6Click();
     void BitBtn7Click() { session_.SetPassword(); }
     void BitBtn8Click() { session_.GetPassword(); }
+    // "Compare With Device..." of the phone table's menu: reads the device into the
+    // session's copy and, once the read has finished, lists where it differs from the
+    // window. The window's values stay as they are.
+    void CompareWithDevice() { session_.ReadCopy(); }
     void Edit1KeyPress(char& key);
     void Edit1Exit();
     void Edit2KeyPress(char& key);
@@ -127,6 +132,10 @@ class TForm1 : public QMainWindow, private ConfigValues {
     // cancels or the copy fails (which it says).
     std::optional<std::string> NewFileFromTemplate();
     void ShowNotice(const char* text);
+    // The dialog "Compare With Device" with the device's copy against the window.
+    void ShowComparison();
+    // Selects the slot's cell in the phone table and scrolls to it.
+    void ShowSlot(int slot);
     // The work file's path. Paths travel as UTF-8 on every system: the store and the
     // system layer take them so, and Windows opens them by their wide-character names.
     std::string WorkFile() const;
@@ -142,6 +151,8 @@ class TForm1 : public QMainWindow, private ConfigValues {
     void SetPasswordText(const std::string& text) override;
 
     TForm2* form2_ = nullptr;
+    // Made at the first comparison; the window owns it.
+    CompareDialog* compare_ = nullptr;
     bool shown_ = false;
 };
 

@@ -206,8 +206,8 @@ bool PhoneTableCsv::ShiftClick(QMouseEvent* event) {
 void PhoneTableCsv::EditorMenu(QContextMenuEvent* event) {
     const std::unique_ptr<QMenu> menu(grid_->Editor()->createStandardContextMenu());
     menu->addSeparator();
-    menu->addAction(import_);
-    menu->addAction(export_);
+    // The table's own entries: the CSV files' and any the window adds after them.
+    menu->addActions(grid_->actions());
     menu->exec(event->globalPos());
 }
 

@@ -104,7 +104,7 @@ DeviceSession::DeviceSession(ConfigValues& values, EventGuard guard, QObject* pa
       guard_(std::move(guard)),
       comm_(this),
       timer_(kTickMs, guard_, this),
-      transfer_(port_, values_, *this) {
+      transfer_(port_, target_, *this) {
     comm_.SetCommName("COM1");
     comm_.SetBaudRate(9600);
     comm_.SetDtrControl(TDtrControl::DtrHandshake);
@@ -134,7 +134,9 @@ std::string DeviceSession::PortName() const {
 }
 
 template <typename Start>
-void DeviceSession::Begin(TransferKind kind, Start start) {
+void DeviceSession::Begin(TransferKind kind, Start start, ConfigValues& target) {
+    target_.PointAt(target);
+    readingCopy_ = &target == &copy_;
     active_ = kind;
     (transfer_.*start)();
     // A start that failed has reported so, and one that has not is running.
@@ -144,19 +146,24 @@ void DeviceSession::Begin(TransferKind kind, Start start) {
 }
 
 void DeviceSession::Read() {
-    Begin(TransferKind::Read, &DeviceTransfer::StartRead);
+    Begin(TransferKind::Read, &DeviceTransfer::StartRead, values_);
+}
+
+void DeviceSession::ReadCopy() {
+    copy_ = ConfigRecord();
+    Begin(TransferKind::Read, &DeviceTransfer::StartRead, copy_);
 }
 
 void DeviceSession::Write() {
-    Begin(TransferKind::Write, &DeviceTransfer::StartWrite);
+    Begin(TransferKind::Write, &DeviceTransfer::StartWrite, values_);
 }
 
 void DeviceSession::GetPassword() {
-    Begin(TransferKind::GetPassword, &DeviceTransfer::StartGetPassword);
+    Begin(TransferKind::GetPassword, &DeviceTransfer::StartGetPassword, values_);
 }
 
 void DeviceSession::SetPassword() {
-    Begin(TransferKind::SetPassword, &DeviceTransfer::StartSetPassword);
+    Begin(TransferKind::SetPassword, &DeviceTransfer::StartSetPassword, values_);
 }
 
 void DeviceSession::Cancel() {

@@ -1,7 +1,9 @@
 // One technician's work with a relay switch, without any window: the serial port, the
 // transfers' 500 ms tick, the four device transfers on a configuration, the port to use
 // and the settings files. The window draws it and forwards its clicks; the command line
-// runs it to the end of one transfer. Everything runs on the thread of the event loop.
+// runs it to the end of one transfer. A read can also fill a copy of the session's own
+// instead of the values, to compare the device with them. Everything runs on the thread of
+// the event loop.
 #pragma once
 
 #include <QObject>
@@ -16,6 +18,7 @@
 #include "session_failure.h"
 #include "session_files.h"
 #include "tick_timer.h"
+#include "values_switch.h"
 
 namespace varnix {
 
@@ -41,6 +44,15 @@ class DeviceSession : public QObject, private TransferServices {
     std::string PortName() const override;
 
     void Read();
+    // Reads the device as Read() does, with the same status texts and signals (its kind is
+    // TransferKind::Read), into DeviceCopy() instead of the values; they stay untouched.
+    void ReadCopy();
+    // What the last ReadCopy() read: the device's configuration once it has finished, as
+    // far as it came when it failed, and "Crear All"'s values before any.
+    const ConfigRecord& DeviceCopy() const { return copy_; }
+    // The transfer started last is a ReadCopy(): a finished read is that copy's.
+    bool ReadingCopy() const { return readingCopy_; }
+
     void Write();
     void GetPassword();
     void SetPassword();
@@ -66,7 +78,7 @@ class DeviceSession : public QObject, private TransferServices {
     void TransferFailed(TransferKind kind, TransferFailure failure) override;
 
     template <typename Start>
-    void Begin(TransferKind kind, Start start);
+    void Begin(TransferKind kind, Start start, ConfigValues& target);
     // Reports the running transfer's failure once; later reports of it are dropped.
     void Fail(SessionFailure failure);
     void LineLost();
@@ -74,6 +86,11 @@ class DeviceSession : public QObject, private TransferServices {
     std::string WhatIsLeft(const std::string& why) const;
 
     ConfigValues& values_;
+    ConfigRecord copy_;
+    // What the transfer works on: the values, or the copy from the start of a ReadCopy()
+    // to the start of the next transfer, so that late replies of that read land there too.
+    ValuesSwitch target_{values_};
+    bool readingCopy_ = false;
     EventGuard guard_;
     TComm comm_;
     TickTimer timer_;

@@ -101,6 +101,48 @@ TEST_F(DeviceSessionTest, ReadsWritesAndHandlesThePassword) {
     EXPECT_FALSE(session.Busy());
 }
 
+TEST_F(DeviceSessionTest, ReadCopyFillsTheCopyAndLeavesTheValues) {
+    FillGeneratedNumbers(state, 12);
+    state.timeoutMs = 250;
+    state.externalDisconnect = true;
+    values.SetPhoneText(3, "+333");
+    values.SetPhoneText(400, "+400");
+    values.SetTimeoutText("0100");
+    std::vector<TransferKind> kinds;
+    std::string status;
+    QObject::connect(&session, &DeviceSession::finished,
+                     [&](TransferKind kind) { kinds.push_back(kind); });
+    QObject::connect(&session, &DeviceSession::statusChanged,
+                     [&](const std::string& text) { status = text; });
+    StartDevice();
+    EXPECT_EQ(Run(&DeviceSession::ReadCopy), "done");
+    EXPECT_EQ(kinds, std::vector<TransferKind>{TransferKind::Read});
+    EXPECT_EQ(progress, "12 of 12");
+    EXPECT_EQ(status, "Receiving datas:12");
+    const ConfigRecord& copy = session.DeviceCopy();
+    EXPECT_EQ(copy.FilledSlots(), 12);
+    EXPECT_EQ(copy.PhoneText(3), GeneratedNumber(3));
+    EXPECT_EQ(copy.TimeoutText(), "250");
+    EXPECT_TRUE(copy.ExternalDisconnect());
+    EXPECT_EQ(values.FilledSlots(), 2);
+    EXPECT_EQ(values.PhoneText(3), "+333");
+    EXPECT_EQ(values.PhoneText(400), "+400");
+    EXPECT_EQ(values.TimeoutText(), "0100");
+    EXPECT_FALSE(values.ExternalDisconnect());
+
+    // A second copy starts afresh, and a plain read after it fills the values again.
+    state.ClearNumbers();
+    state.phones[7] = "+7";
+    StopDevice();
+    StartDevice();
+    EXPECT_EQ(Run(&DeviceSession::ReadCopy), "done");
+    EXPECT_EQ(session.DeviceCopy().FilledSlots(), 1);
+    EXPECT_EQ(Run(&DeviceSession::Read), "done");
+    EXPECT_EQ(values.FilledSlots(), 1);
+    EXPECT_EQ(values.PhoneText(7), "+7");
+    EXPECT_EQ(values.TimeoutText(), "250");
+}
+
 TEST_F(DeviceSessionTest, EachFailureHasItsKind) {
     FillGeneratedNumbers(state, 12);
     StartDevice(Behaviour([](auto& b) { b.silent = true; }));
