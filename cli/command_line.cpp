@@ -13,7 +13,8 @@ constexpr char kUsage[] =
     "Usage: Project1 [--help | --version] [Qt options such as -platform NAME] [FILE]\n"
     "       Project1 read FILE [--port NAME] [--quiet]\n"
     "       Project1 write FILE [--port NAME] [--timeout MS] [--external-disconnect on|off]\n"
-    "                [--quiet]\n"
+    "                [--verify] [--allow-empty] [--quiet]\n"
+    "       Project1 compare FILE [--port NAME] [--quiet]\n"
     "       Project1 password [NNNN] [--port NAME]\n"
     "       Project1 convert IN OUT [--timeout MS] [--external-disconnect on|off] [--quiet]\n"
     "\n"
@@ -26,6 +27,7 @@ constexpr char kUsage[] =
     "Commands:\n"
     "  read FILE         read the device's configuration and save it into FILE\n"
     "  write FILE        load FILE and write it to the device\n"
+    "  compare FILE      read the device and print where it differs from FILE\n"
     "  password          print the device's password\n"
     "  password NNNN     set the device's password to the four digits NNNN\n"
     "  convert IN OUT    convert between settings files and CSV files\n"
@@ -39,12 +41,19 @@ constexpr char kUsage[] =
     "  --timeout MS                   the relay time-out, 0 to 59999 ms (needed to write a\n"
     "                                 CSV file, which holds no settings)\n"
     "  --external-disconnect on|off   the external disconnection flag (likewise)\n"
+    "  --verify                       write: read the device back and compare it\n"
+    "  --allow-empty                  write: let a file without numbers empty the device\n"
     "  --quiet                        no progress and no result line\n"
     "  --help                         print this text and exit\n"
     "  --version                      print the version and exit\n"
     "\n"
+    "Before a write, the time-out must be 0 to 59999 in digits and every number digits\n"
+    "and \"+\", at most 13: otherwise nothing is sent. Ctrl+C (or SIGTERM) stops a transfer\n"
+    "and says what the device holds; the run then ends by that signal.\n"
+    "\n"
     "Progress goes to standard error, the result to standard output.\n"
-    "Exit status: 0 done, 1 port, device or transfer failure, 2 wrong usage, 3 file failure.\n";
+    "Exit status: 0 done, 1 port, device or transfer failure, 2 wrong usage, 3 file failure,\n"
+    "4 the device and the file differ (compare, write --verify).\n";
 
 }  // namespace
 

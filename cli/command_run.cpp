@@ -6,6 +6,7 @@
 #include <csignal>
 #include <exception>
 
+#include "config_comparison.h"
 #include "console.h"
 #include "file_save.h"
 #include "port_choice.h"
@@ -89,6 +90,8 @@ void CommandRun::Run() {
         RunWrite();
     } else if (options_.command == "password") {
         RunPassword();
+    } else if (options_.command == "compare") {
+        RunCompare();
     } else {
         RunConvert();
     }
@@ -147,6 +150,35 @@ void CommandRun::RunWrite() {
     session_.SetPortName(port_);
     progress_.Show("writing to " + port_);
     session_.Write();
+}
+
+void CommandRun::RunCompare() {
+    if (!LoadSource(options_.arguments[0]) || (port_ = ChosenPort()).empty()) {
+        return;
+    }
+    session_.SetPortName(port_);
+    progress_.Show("reading from " + port_);
+    session_.ReadCopy();
+}
+
+void CommandRun::Compare() {
+    const std::string& file = options_.arguments[0];
+    const auto differences = CompareConfigs(session_.DeviceCopy(), values_);
+    const std::string opening = (options_.verify ? WroteLine() + " Read back, the device on "
+                                                 : std::string("The device on ")) +
+                                port_;
+    if (differences.empty()) {
+        Finish(kExitDone, opening + " holds what " + file + " holds.");
+        return;
+    }
+    progress_.End();
+    if (!options_.quiet) {
+        for (const ConfigDifference& difference : differences) {
+            std::fprintf(out_, "%s\n", DescribeDifference(difference).c_str());
+        }
+    }
+    Finish(kExitDiffer,
+           opening + " differs from " + file + ": " + DescribeComparison(differences) + ".");
 }
 
 void CommandRun::RunPassword() {
@@ -258,6 +290,10 @@ void CommandRun::OnFinished(TransferKind kind) {
     switch (kind) {
         case TransferKind::Read: {
             const std::string& file = options_.arguments[0];
+            if (session_.ReadingCopy()) {
+                Compare();
+                break;
+            }
             if (SaveTarget(file)) {
                 Finish(kExitDone, "Read " + Numbers(values_.FilledSlots()) + " from " + port_ +
                                       " into " + file + ".");
@@ -265,8 +301,12 @@ void CommandRun::OnFinished(TransferKind kind) {
             break;
         }
         case TransferKind::Write:
-            Finish(kExitDone, "Wrote " + Numbers(values_.FilledSlots()) + " from " +
-                                  options_.arguments[0] + " to " + port_ + ".");
+            if (options_.verify) {
+                progress_.Show("reading back from " + port_);
+                session_.ReadCopy();
+                break;
+            }
+            Finish(kExitDone, WroteLine());
             break;
         case TransferKind::GetPassword:
             Finish(kExitDone, values_.PasswordText());
@@ -275,6 +315,11 @@ void CommandRun::OnFinished(TransferKind kind) {
             Finish(kExitDone, "The password of the device on " + port_ + " is set.");
             break;
     }
+}
+
+std::string CommandRun::WroteLine() const {
+    return "Wrote " + Numbers(values_.FilledSlots()) + " from " + options_.arguments[0] + " to " +
+           port_ + ".";
 }
 
 void CommandRun::OnFailed(TransferKind kind, const SessionFailure& failure) {
@@ -287,6 +332,8 @@ void CommandRun::OnFailed(TransferKind kind, const SessionFailure& failure) {
     std::string reason = failure.reason;
     if (kind == TransferKind::Read && options_.command == "read") {
         reason += ": nothing was saved into " + options_.arguments[0];
+    } else if (kind == TransferKind::Read && options_.verify) {
+        reason = "the write is done, but reading it back failed: " + reason;
     }
     const std::string port = failure.port.empty() ? port_ : failure.port;
     Finish(kExitDevice, "Project1: " + port + ": " + reason);
@@ -314,7 +361,8 @@ void CommandRun::Finish(int status, const std::string& line) {
     interruptWatch_.stop();
     session_.Cancel();
     progress_.End();
-    if (status != kExitDone) {
+    // A comparison's differences are its result, not a failure.
+    if (status != kExitDone && status != kExitDiffer) {
         std::fprintf(err_, "%s\n", line.c_str());
     } else if (!options_.quiet || options_.command == "password") {
         std::fprintf(out_, "%s\n", line.c_str());

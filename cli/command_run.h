@@ -33,6 +33,11 @@ class CommandRun : public QObject {
     void RunWrite();
     void RunPassword();
     void RunConvert();
+    void RunCompare();
+    // Compares the device's copy just read with the file's values and ends the run: status
+    // 0 when they agree, else each difference on its own line and status 4.
+    void Compare();
+    std::string WroteLine() const;
     // Runs a step of the run; an error ends it as a device failure.
     void Guarded(const std::function<void()>& body);
     // Reads `path` into the values; false when it failed (said and finished).

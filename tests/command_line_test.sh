@@ -111,6 +111,26 @@ has err "slot 500 of 500" || fail "write: progress lines"
 grep -qx '12=+385100012' "$state" && grep -qx timeout=250 "$state" ||
     fail "write: the device does not hold the file's values"
 
+# A device compared with a file: the same, then other numbers and settings.
+run -- compare saved.mdb
+expect 0 "compare a device with the file it holds"
+has out "The device on COM1 holds what saved.mdb holds." || fail "compare: result line"
+sed -i 's/^3=.*/3=+999/; /^7=/d; s/^timeout=.*/timeout=400/; s/^flag=.*/flag=1/' "$state"
+run -- compare saved.mdb
+expect 4 "compare a device that holds other numbers and settings"
+has out 'time-out: device 400 ms, file 250 ms' && has out 'slot 3: device "+999", file "+38510003"' &&
+    has out 'slot 7: device (empty), file "+38510007"' &&
+    has out "differs from saved.mdb: 4 differences: 2 slots, the time-out, the external" ||
+    fail "compare: the differences"
+run -- write saved.mdb --verify
+expect 0 "write and verify"
+has out "Wrote 12 numbers from saved.mdb to COM1. Read back, the device on COM1 holds what" ||
+    fail "verify: result line"
+# A device that gives back fewer numbers than it took.
+run --announce 10 -- write saved.mdb --verify
+expect 4 "write and verify against a device that gives back other numbers"
+has out 'slot 11: device (empty), file "+385100011"' || fail "verify: the differences"
+
 run -- password
 expect 0 "get the password"
 [ "$(tr -d '\r' <out)" = 7093 ] || fail "password: printed $(cat out)"
@@ -185,7 +205,8 @@ if [ -z "$with_device" ]; then
             grep -q '^linked as COM1' device.out && break
             sleep 0.05
         done
-        "$program" "$@" >out 2>err &
+        : >err
+        "$program" "$@" >out 2>>err &
         local run=$!
         for _ in $(seq 200); do
             grep -qE '^(slot|number) [1-9]' err && break
