@@ -438,6 +438,7 @@ ConfigRecord GeneratedValues() {
 // A run that fails, or whose numbers do not arrive, counts -1.
 struct CommandLineFigures {
     Figure read, readRatio, write, writeRatio;
+    Figure compare, compareRatio, verify, verifyRatio;
     double readLimitMs = 0;
 };
 CommandLineFigures CommandLineTransfers(const std::filesystem::path& folder, int runs,
@@ -481,6 +482,24 @@ CommandLineFigures CommandLineTransfers(const std::filesystem::path& folder, int
         }
         figures.write.runs.push_back(ms < 0 ? -1 : ms / 1000);
         figures.writeRatio.runs.push_back(ms < 0 ? -1 : ms / writeMinimum);
+    }
+    // A comparison reads as the read does but saves nothing; a verified write is a write and
+    // a read in one process. Each is measured against the medians of those runs.
+    const double readMs = figures.read.Median() * 1000;
+    const double writeMs = figures.write.Median() * 1000;
+    for (int i = 0; i < runs; ++i) {
+        Device device(full, wide);
+        const double ms = RunProgram({"compare", csv.string(), "--port", "COM1"}, log);
+        figures.compare.runs.push_back(ms < 0 ? -1 : ms / 1000);
+        figures.compareRatio.runs.push_back(ms < 0 ? -1 : ms / readMs);
+    }
+    for (int i = 0; i < runs; ++i) {
+        Device device(DeviceState{}, wide);
+        const double ms = RunProgram({"write", csv.string(), "--port", "COM1", "--timeout", "0",
+                                      "--external-disconnect", "off", "--verify"},
+                                     log);
+        figures.verify.runs.push_back(ms < 0 ? -1 : ms / 1000);
+        figures.verifyRatio.runs.push_back(ms < 0 ? -1 : ms / (readMs + writeMs));
     }
     return figures;
 }
@@ -624,6 +643,14 @@ int main(int argc, char** argv) {
         commandLine.read, "s",
         Format("line time + 100 ms a reply = %.1f s; ratio %.2f; \u2264 1.03\u00d7",
                commandLine.readLimitMs / 1000, commandLine.readRatio.Median()));
+    Row("Command line: compare 500 numbers with a CSV file, process start to exit",
+        commandLine.compare, "s",
+        Format("ratio %.3f to the read's median; \u2264 1.05\u00d7",
+               commandLine.compareRatio.Median()));
+    Row("Command line: write 500 numbers with --verify, process start to exit", commandLine.verify,
+        "s",
+        Format("ratio %.3f to the write's and the read's medians together; \u2264 1.05\u00d7",
+               commandLine.verifyRatio.Median()));
     Row("Acknowledge latency beyond the 100 ms silence, median of a read", ackMedian, "ms", "0 ms");
     Row("Acknowledge latency beyond the 100 ms silence, worst of a read", ackWorst, "ms", "0 ms");
     Row("Serial receive: last byte to OnReceiveData beyond the 100 ms silence", receive, "ms",
