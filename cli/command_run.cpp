@@ -9,6 +9,8 @@
 #include "config_comparison.h"
 #include "console.h"
 #include "file_save.h"
+#include "load_notes.h"
+#include "phone_csv.h"
 #include "port_choice.h"
 
 namespace varnix {
@@ -40,11 +42,6 @@ std::string ReasonFor(const std::string& path, const std::string& what) {
 
 std::string Numbers(int count) {
     return std::to_string(count) + (count == 1 ? " number" : " numbers");
-}
-
-std::string FolderOf(const std::string& path) {
-    const auto cut = path.find_last_of("/\\");
-    return cut == std::string::npos ? "." : cut == 0 ? path.substr(0, 1) : path.substr(0, cut);
 }
 
 }  // namespace
@@ -210,6 +207,9 @@ void CommandRun::RunConvert() {
     ApplySettingOptions();
     targetExisted_ = PathExists(out);
     if (SaveTarget(out)) {
+        if (IsCsvName(out)) {
+            Warn(out, UnimportableTexts(values_));
+        }
         Finish(kExitDone, "Converted " + Numbers(values_.FilledSlots()) + " from " + in + " into " +
                               out + ".");
     }
@@ -221,7 +221,7 @@ bool CommandRun::LoadSource(const std::string& path) {
 
 bool CommandRun::LoadInto(const std::string& path, ConfigValues& values) {
     try {
-        session_.Files().Load(path, values);
+        Warn(path, DescribeLoadNotes(session_.Files().Load(path, values)));
         return true;
     } catch (const std::exception& error) {
         FailFile(path, ReasonFor(path, error.what()));
@@ -240,30 +240,29 @@ void CommandRun::ApplySettingOptions() {
 
 bool CommandRun::CheckTarget(const std::string& path) {
     targetExisted_ = PathExists(path);
-    if (!targetExisted_) {
-        if (!PathExists(FolderOf(path))) {
-            FailFile(path, "the folder " + FolderOf(path) + " does not exist");
-            return false;
+    try {
+        session_.Files().CheckSaveTarget(path);
+        if (targetExisted_ && !IsCsvName(path)) {
+            // Its contents as seen now: the save after the read leaves it alone if another
+            // program changes it meanwhile.
+            ConfigRecord scratch;
+            session_.Files().Load(path, scratch);
         }
         return true;
-    }
-    if (IsReadOnlyFile(path)) {
-        FailFile(path, "the file is read-only");
+    } catch (const std::exception& error) {
+        FailFile(path, ReasonFor(path, error.what()));
         return false;
     }
-    if (IsCsvName(path)) {
-        return true;
-    }
-    // Loading it proves it a settings file and keeps its contents as seen now: the save
-    // after the read leaves it alone if another program changes it meanwhile.
-    ConfigRecord scratch;
-    return LoadInto(path, scratch);
 }
 
 bool CommandRun::SaveTarget(const std::string& path) {
     const bool fromTemplate = !targetExisted_ && !IsCsvName(path);
-    if (fromTemplate && !SessionFiles::CreateFromTemplate(path)) {
-        FailFile(path, "the template could not be copied there");
+    try {
+        if (fromTemplate) {
+            SessionFiles::CopyTemplate(path);
+        }
+    } catch (const std::exception& error) {
+        FailFile(path, ReasonFor(path, error.what()));
         return false;
     }
     try {
@@ -346,6 +345,13 @@ void CommandRun::Stop(int signal) {
     } else {
         Finish(kExitDevice, "Project1: stopped");
     }
+}
+
+void CommandRun::Warn(const std::string& path, const std::vector<std::string>& sentences) {
+    for (const std::string& sentence : sentences) {
+        std::fprintf(err_, "Project1: %s: %s\n", path.c_str(), sentence.c_str());
+    }
+    std::fflush(err_);
 }
 
 void CommandRun::FailFile(const std::string& path, const std::string& reason) {

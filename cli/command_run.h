@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "command_options.h"
 #include "config_values.h"
@@ -80,6 +81,9 @@ class CommandRun : public QObject {
     // The signal that stopped the run, 0 when none did.
     int stopSignal_ = 0;
     int status_ = kExitDone;
+
+    // One line on standard error for each sentence about the file; the run goes on.
+    void Warn(const std::string& path, const std::vector<std::string>& sentences);
 };
 
 // Runs the command line in `arguments` without any window and returns the exit status;

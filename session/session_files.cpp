@@ -3,11 +3,37 @@
 #include <algorithm>
 #include <cctype>
 
+#include "file_checks.h"
 #include "file_copy.h"
+#include "file_save.h"
+#include "jet_settings.h"
 #include "phone_csv.h"
 #include "windows_directory.h"
 
 namespace varnix {
+
+namespace {
+
+// The reason without the file's name, where the error begins with it.
+std::string ReasonOf(const std::string& path, const std::string& what) {
+    const std::string prefix = path + ": ";
+    return what.compare(0, prefix.size(), prefix) == 0 ? what.substr(prefix.size()) : what;
+}
+
+// Why no new settings file can be made from the template, or nothing.
+std::string TemplateFault() {
+    const std::string from = TemplatePath();
+    const std::string fault = SourceFault(from);
+    if (fault.empty()) {
+        return {};
+    }
+    if (!PathExists(from)) {
+        return "no new settings file can be made: the template " + from + " is missing";
+    }
+    return "no new settings file can be made from the template " + from + ": " + fault;
+}
+
+}  // namespace
 
 bool IsCsvName(const std::string& path) {
     constexpr std::string_view kSuffix = ".csv";
@@ -19,17 +45,22 @@ bool IsCsvName(const std::string& path) {
         [](char a, char b) { return a == std::tolower(static_cast<unsigned char>(b)); });
 }
 
-void SessionFiles::Load(const std::string& path, ConfigValues& values) {
+LoadNotes SessionFiles::Load(const std::string& path, ConfigValues& values) {
+    workPath_ = path;
     workDigest_.reset();
+    LoadNotes notes;
     if (IsCsvName(path)) {
         LoadPhoneCsv(path, values);
     } else {
-        LoadSettings(query_, path, values, &workDigest_);
+        LoadSettings(query_, path, values, &workDigest_, &notes);
     }
+    return notes;
 }
 
 void SessionFiles::Save(const std::string& path, const ConfigValues& values, bool intoWorkFile) {
-    std::optional<FileDigest> digest = intoWorkFile ? workDigest_ : std::nullopt;
+    // What was seen of another file says nothing about this one.
+    std::optional<FileDigest> digest =
+        intoWorkFile && path == workPath_ ? workDigest_ : std::nullopt;
     if (IsCsvName(path)) {
         SavePhoneCsv(path, values);
     } else {
@@ -38,17 +69,71 @@ void SessionFiles::Save(const std::string& path, const ConfigValues& values, boo
     savedPath_ = path;
     savedDigest_ = digest;
     if (intoWorkFile) {
+        workPath_ = path;
         workDigest_ = digest;
     }
 }
 
+void SessionFiles::CheckSaveTarget(const std::string& path) const {
+    if (const std::string fault = SaveTargetFault(path); !fault.empty()) {
+        throw FileRefused(path, fault);
+    }
+    if (IsCsvName(path)) {
+        return;
+    }
+    for (const std::string& lock : {JetLockFileOf(path), JetLockFileOf(FinalPathOf(path))}) {
+        if (PathExists(lock)) {
+            throw FileRefused(path,
+                              "Microsoft Access or another program has the file open (its lock "
+                              "file " +
+                                  lock +
+                                  " lies beside it). Close that program first; if none has it "
+                                  "open, delete the lock file.");
+        }
+    }
+    if (!PathExists(path)) {
+        if (const std::string fault = TemplateFault(); !fault.empty()) {
+            throw FileRefused(path, fault);
+        }
+        return;
+    }
+    AdoQuery query;
+    ConfigRecord scratch;
+    try {
+        LoadSettings(query, path, scratch);
+    } catch (const DatabaseError& error) {
+        throw FileRefused(path, ReasonOf(path, error.what()));
+    }
+}
+
 const std::string& SessionFiles::AdoptLastSaved() {
+    workPath_ = savedPath_;
     workDigest_ = savedDigest_;
     return savedPath_;
 }
 
+void SessionFiles::CopyTemplate(const std::string& path) {
+    if (const std::string fault = TemplateFault(); !fault.empty()) {
+        throw FileRefused(path, fault);
+    }
+    if (PathExists(path)) {
+        throw FileRefused(path, "a file of that name exists already");
+    }
+    if (const std::string fault = SaveTargetFault(path); !fault.empty()) {
+        throw FileRefused(path, fault);
+    }
+    if (!CopyFileNoOverwrite(TemplatePath(), path)) {
+        throw FileRefused(path, "the template " + TemplatePath() + " could not be copied there");
+    }
+}
+
 bool SessionFiles::CreateFromTemplate(const std::string& path) {
-    return CopyFileNoOverwrite(TemplatePath(), path);
+    try {
+        CopyTemplate(path);
+        return true;
+    } catch (const FileRefused&) {
+        return false;
+    }
 }
 
 }  // namespace varnix

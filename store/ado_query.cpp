@@ -60,6 +60,33 @@ void BindStored(sqlite3_stmt* statement, int index, int type, std::int64_t integ
     }
 }
 
+// What went wrong, in our words where the file itself is the cause.
+std::string FailureText(int code, const char* message) {
+    switch (code & 0xff) {
+        case SQLITE_BUSY:
+        case SQLITE_LOCKED:
+            return "another program is using the file (it is locked)";
+        case SQLITE_READONLY:
+            return "the file cannot be written: it is read-only for this user, or on a "
+                   "read-only disk";
+        case SQLITE_FULL:
+            return "the disk is full";
+        case SQLITE_IOERR:
+            return "the file could not be read or written (disk I/O error)";
+        case SQLITE_CORRUPT:
+            return "the file is damaged";
+        case SQLITE_NOTADB:
+            return "the file is not a database";
+        case SQLITE_CANTOPEN:
+            return "the file cannot be opened";
+        case SQLITE_PERM:
+        case SQLITE_AUTH:
+            return "access to the file is denied";
+        default:
+            return message;
+    }
+}
+
 }  // namespace
 
 std::string ConnectionStringFor(const std::string& path) {
@@ -95,7 +122,10 @@ void AdoQuery::Disconnect() {
 }
 
 void AdoQuery::Fail() const {
-    throw DatabaseError(db_ != nullptr ? sqlite3_errmsg(db_) : "unable to open database file");
+    if (db_ == nullptr) {
+        throw DatabaseError(FailureText(SQLITE_CANTOPEN, ""));
+    }
+    throw DatabaseError(FailureText(sqlite3_extended_errcode(db_), sqlite3_errmsg(db_)));
 }
 
 sqlite3* AdoQuery::Connection() {
@@ -106,7 +136,7 @@ sqlite3* AdoQuery::Connection() {
             sqlite3_open_v2(path_.c_str(), &db_, mode | SQLITE_OPEN_NOMUTEX, nullptr);
         if (result != SQLITE_OK) {
             const std::string message =
-                db_ != nullptr ? sqlite3_errmsg(db_) : sqlite3_errstr(result);
+                FailureText(result, db_ != nullptr ? sqlite3_errmsg(db_) : sqlite3_errstr(result));
             sqlite3_close_v2(db_);
             db_ = nullptr;
             throw DatabaseError(message);
@@ -219,7 +249,9 @@ std::size_t AdoQuery::ColumnIndex(const std::string& name) const {
             return c;
         }
     }
-    throw DatabaseError("no such column: " + name);
+    const std::string table = TableOfQuery();
+    throw DatabaseError(table.empty() ? "no such column: " + name
+                                      : "the table " + table + " has no column " + name);
 }
 
 const AdoQuery::Value& AdoQuery::Field(const std::string& name) const {
@@ -238,6 +270,10 @@ std::int64_t AdoQuery::FieldAsInteger(const std::string& name) const {
 std::string AdoQuery::FieldAsString(const std::string& name) const {
     const Value& value = Field(name);
     return value.type == SQLITE_NULL ? std::string() : value.text;
+}
+
+bool AdoQuery::FieldIsNull(const std::string& name) const {
+    return Field(name).type == SQLITE_NULL;
 }
 
 void AdoQuery::Append() {

@@ -1,7 +1,8 @@
 // The query layer the settings files are read and written through, over SQLite: a
 // connection string naming the file, statements run as given, the rows of the last query
 // in stored order with a current row, and row edits that are posted back to the table.
-// It opens existing files only; every failure throws with SQLite's own message.
+// It opens existing files only. A failure of the file itself (locked, read-only, full,
+// damaged, no database) throws in our own words; one of a statement with SQLite's message.
 #pragma once
 
 #include <cstdint>
@@ -61,6 +62,7 @@ class AdoQuery {
     // A column of the current row: null reads as 0 or as empty text.
     std::int64_t FieldAsInteger(const std::string& name) const;
     std::string FieldAsString(const std::string& name) const;
+    bool FieldIsNull(const std::string& name) const;
 
     // Row edits of a "select * from TABLE" query: Append starts a new row, Edit the
     // current one (a new one when there is none); Post writes it to the table. The edited

@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "device_values.h"
+#include "file_checks.h"
 #include "file_open.h"
 #include "file_save.h"
 
@@ -205,6 +206,29 @@ int SlotOf(const std::string& field, int line) {
     return static_cast<int>(value);
 }
 
+// The text as one line shows it: control characters as C escapes.
+std::string Shown(std::string_view text) {
+    std::string shown;
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (c == '\n') {
+            shown += "\\n";
+        } else if (c == '\r') {
+            shown += "\\r";
+        } else if (c == '\t') {
+            shown += "\\t";
+        } else if (byte < 0x20 || byte == 0x7f) {
+            constexpr char kHex[] = "0123456789abcdef";
+            shown += "\\x";
+            shown += kHex[byte >> 4];
+            shown += kHex[byte & 0xf];
+        } else {
+            shown += c;
+        }
+    }
+    return shown;
+}
+
 }  // namespace
 
 bool IsTypeableNumber(std::string_view text) {
@@ -278,16 +302,36 @@ void ImportPhoneCsv(std::string_view csv, ConfigValues& values) {
     }
 }
 
+std::vector<std::string> UnimportableTexts(const ConfigValues& values) {
+    std::vector<std::string> sentences;
+    for (int slot = 1; slot <= kSlotCount; ++slot) {
+        // The import reads back the text itself: the export's quotes and "'" guard only
+        // ever wrap a text that is rejected already.
+        const std::string text = values.PhoneText(slot);
+        if (const auto fault = NumberFault(text)) {
+            sentences.push_back("slot " + std::to_string(slot) + " holds \"" + Shown(text) +
+                                "\", which an import of this file will reject: " + *fault);
+        }
+    }
+    return sentences;
+}
+
 void LoadPhoneCsv(const std::string& path, ConfigValues& values) {
+    if (const std::string fault = SourceFault(path); !fault.empty()) {
+        throw CsvFileError(path, fault);
+    }
     std::vector<std::uint8_t> bytes;
     if (const std::string error = ReadWholeFile(path, bytes); !error.empty()) {
-        throw CsvFileError(path, error);
+        throw CsvFileError(path, "the file cannot be read: " + error);
     }
     ImportPhoneCsv(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()),
                    values);
 }
 
 void SavePhoneCsv(const std::string& path, const ConfigValues& values) {
+    if (const std::string fault = SaveTargetFault(path); !fault.empty()) {
+        throw CsvFileError(path, fault);
+    }
     const std::string text = ExportPhoneCsv(values);
     const std::vector<std::uint8_t> bytes(text.begin(), text.end());
     // Through a link, the file itself is replaced, and the link stays.
@@ -295,8 +339,6 @@ void SavePhoneCsv(const std::string& path, const ConfigValues& values) {
     std::string error;
     if (!PathExists(target)) {
         error = WriteNewFileDurably(target, bytes, std::string());
-    } else if (IsReadOnlyFile(target)) {
-        error = "the file is read-only";
     } else {
         const std::string copy = target + ".varnix-save";
         RemoveFile(copy);  // a copy left by a save that was cut off

@@ -70,12 +70,19 @@ std::string ExportPhoneCsv(const ConfigValues& values);
 // `values` untouched, when any line breaks the rules above.
 void ImportPhoneCsv(std::string_view csv, ConfigValues& values);
 
-// ImportPhoneCsv on the whole file; a file that cannot be read throws CsvFileError.
+// For each filled slot whose text ImportPhoneCsv would reject once exported, one sentence
+// naming the slot, the text (control characters escaped) and the import's reason, in
+// slot order. The export writes such texts all the same.
+std::vector<std::string> UnimportableTexts(const ConfigValues& values);
+
+// ImportPhoneCsv on the whole file; a name that leads to no regular file (a pipe, a
+// device) is refused before it is opened. A file that cannot be read throws CsvFileError.
 void LoadPhoneCsv(const std::string& path, ConfigValues& values);
 
 // Writes ExportPhoneCsv into the file so that it is whole or as it was: an existing file
-// is replaced in one step by a new one written and flushed beside it (a read-only one is
-// refused); a link is followed. A failure throws CsvFileError.
+// is replaced in one step by a new one written and flushed beside it; a link is followed.
+// Whatever SaveTargetFault finds is refused before anything is opened for writing. A
+// failure throws CsvFileError.
 void SavePhoneCsv(const std::string& path, const ConfigValues& values);
 
 struct PastedPhone {

@@ -270,4 +270,101 @@ if [ -z "$with_device" ]; then
     expect 1 "a port another program holds"
     has err "busy" || fail "busy port: reason"
 fi
+# ---- Files the file system rules out, and file errors in our words --------------------
+# A read checks its file before it starts: COM9 has no device, so a read that got as far
+# as the port would end with status 1; a refusal before it ends with 3. Not under Wine:
+# pipes, device nodes, /proc and setpriv are this system's own.
+if [ -z "$with_device" ]; then
+    refused() {  # refused WHAT TEXT: status 3 and TEXT in the one error line
+        expect 3 "$1"
+        has err "$2" || fail "$1: the reason"
+        [ "$(tr -d '\r' <err | grep -c .)" -eq 1 ] || fail "$1: more than the error line"
+    }
+    mkdir folder.mdb
+    run -- read folder.mdb --port COM9
+    refused "read into a folder" "Project1: folder.mdb: the name leads to a folder, not to a file"
+    mkfifo pipe.mdb pipe.csv
+    status=0
+    timeout 10 "$program" read pipe.mdb --port COM9 >out 2>err || status=$?
+    refused "read into a pipe" "pipe.mdb: the name leads to a pipe (FIFO), not to a file"
+    status=0
+    timeout 10 "$program" convert numbers.csv pipe.mdb >out 2>err || status=$?
+    refused "convert into a pipe, which is loaded first" "pipe.mdb: the name leads to a pipe"
+    status=0
+    timeout 10 "$program" convert pipe.csv out.mdb >out 2>err || status=$?
+    refused "convert from a pipe" "pipe.csv: the name leads to a pipe"
+    [ ! -e out.mdb ] || fail "a refused source left a file"
+    # A device behind a link: it stays the device. Root makes its own node, so that a
+    # fault cannot replace the system's /dev/null.
+    if [ "$(id -u)" -eq 0 ]; then
+        mknod node c 1 3
+    else
+        ln -s /dev/null node
+    fi
+    ln -s node device.csv
+    run -- convert saved.mdb device.csv
+    refused "convert into a link to a device" "device.csv: the name leads to a device, not to a file"
+    [ -c node ] && [ -L device.csv ] || fail "the device node or its link was replaced"
+    cp saved.mdb locked.mdb
+    : >locked.ldb
+    run -- read locked.mdb --port COM9
+    refused "read into a file with an Access lock file beside it" "its lock file locked.ldb"
+    run -- read /proc/varnix.mdb --port COM9
+    refused "read into /proc" "no file can be made in the folder /proc"
+    WINDIR=$work/nowhere run -- read new.mdb --port COM9
+    refused "read into a new file without the template" \
+        "new.mdb: no new settings file can be made: the template $work/nowhere/zur.mdb is missing"
+    [ ! -e new.mdb ] || fail "a missing template left a file"
+    # A folder this user may not write, with a file in it that anyone may write: root
+    # ignores permissions, so as root the case runs as nobody.
+    shut=$(mktemp -d)
+    chmod 755 "$shut"
+    mkdir "$shut/shut"
+    cp saved.mdb "$shut/shut/open.mdb"
+    chmod 666 "$shut/shut/open.mdb"
+    chmod 555 "$shut/shut"
+    as_user=()
+    [ "$(id -u)" -ne 0 ] || as_user=(setpriv --reuid=65534 --regid=65534 --clear-groups)
+    for file in open.mdb new.mdb list.csv; do
+        status=0
+        HOME=$shut XDG_CONFIG_HOME=$shut "${as_user[@]}" "$program" read "$shut/shut/$file" \
+            --port COM9 >out 2>err || status=$?
+        refused "read into $file in a folder this user may not write" \
+            "this user may not write into the folder $shut/shut"
+    done
+    chmod 755 "$shut/shut"
+    rm -rf "$shut"
+    # Another settings file as the target is not the one loaded: nothing "changed" it.
+    run -- convert saved.mdb again.mdb
+    expect 0 "convert a settings file into another that exists"
+    printf 'just some text\n' >text.mdb
+    : >empty.mdb
+    for case in "text.mdb:the file is not a settings file" "empty.mdb:the file is empty" \
+        "nothing.mdb:the file does not exist"; do
+        run -- convert "${case%%:*}" out.csv
+        refused "convert from ${case%%:*}" "Project1: ${case%%:*}: ${case#*:}"
+    done
+    # A text the device holds that the CSV import would reject is exported with a warning.
+    printf '5=*31#\n6=+385\ntimeout=5\nflag=0\npassword=7093\n' >"$state"
+    run -- --quiet read odd.mdb
+    expect 0 "read a text that is no typeable number"
+    run -- convert odd.mdb odd.csv
+    expect 0 "convert it into CSV"
+    has err 'Project1: odd.csv: slot 5 holds "*31#", which an import of this file will reject' ||
+        fail "convert into CSV: no warning of the text the import rejects"
+    has odd.csv '5,"*31#"' || fail "convert into CSV: the text is not exported as it is"
+    # A work file of an earlier version with rows it cannot show: a warning each, and on.
+    if command -v sqlite3 >/dev/null; then
+        sqlite3 notes.mdb "create table phone (id INTEGER, phone TEXT);
+            insert into phone values (0, 'a'), (501, 'b'), (null, 'c'), (4, 'd'), (4, 'e');"
+        run -- convert notes.mdb notes.csv
+        expect 0 "convert a work file with rows it cannot show"
+        for note in "2 rows of the phone table have ids outside 1 to 500 (0, 501)" \
+            "1 row of the phone table has no id" "1 slot has more than one row" \
+            "the file has no relay settings"; do
+            has err "Project1: notes.mdb: $note" || fail "load notes: no warning '$note'"
+        done
+        [ "$(tr -d '\r' <notes.csv | sed -n 2p)" = '4,"e"' ] || fail "load notes: the later row"
+    fi
+fi
 echo "command line: all cases passed"

@@ -90,8 +90,8 @@ TEST_F(JetLoadTest, EverySampleLoadsAsItsTablesSay) {
         EXPECT_EQ(form1->Edit1->text().toStdString(), e.timeout);
         EXPECT_EQ(form1->CheckBox1->isChecked(), e.ticked);
         EXPECT_EQ(form1->Label3->text().toStdString(), file.string());
-        EXPECT_EQ(Texts(),
-                  e.error ? std::vector<std::string>{e.error} : std::vector<std::string>{});
+        EXPECT_EQ(Texts(), e.error ? std::vector<std::string>{file.string() + ": " + e.error}
+                                   : std::vector<std::string>{});
     }
 }
 
@@ -102,7 +102,8 @@ TEST_F(JetLoadTest, DamagedOrNewerAccessFilesAreReportedAndLoadNothing) {
     form1->StringGrid1->SetCell(1, 4, "stale");
     Load(cut);
     ASSERT_EQ(messages.size(), 1u);
-    EXPECT_EQ(messages[0].text.rfind("the Access file is damaged: ", 0), 0u) << messages[0].text;
+    EXPECT_EQ(messages[0].text.rfind(cut.string() + ": the Access file is damaged: ", 0), 0u)
+        << messages[0].text;
     EXPECT_EQ(messages[0].icon, MessageIcon::Stop);
     EXPECT_EQ(Slots(), std::vector<std::string>{});
     EXPECT_EQ(form1->Label3->text().toStdString(), cut.string());

@@ -254,5 +254,35 @@ TEST_F(PhoneCsvTest, FileFailuresNameTheFileAndTheReason) {
     EXPECT_EQ(Contents(kept), ExportPhoneCsv(values));
 }
 
+// The warning of an export names exactly the texts its own import rejects.
+TEST_F(PhoneCsvTest, ExportWarnsOfTheTextsItsImportRejects) {
+    for (const std::string text :
+         {"+385911234567", "0", "++0099", "1234567890123", "12345678901234",
+          "hello world 123456789", "=1+2", "-5", " 123", "12\n34", "'7", "\"9\""}) {
+        ConfigRecord values;
+        values.SetPhoneText(7, text);
+        const std::vector<std::string> warned = UnimportableTexts(values);
+        ConfigRecord back;
+        bool imported = true;
+        try {
+            ImportPhoneCsv(ExportPhoneCsv(values), back);
+        } catch (const CsvRejected&) {
+            imported = false;
+        }
+        EXPECT_EQ(warned.empty(), imported) << text;
+        EXPECT_EQ(warned.size(), imported ? 0u : 1u) << text;
+    }
+    ConfigRecord values;
+    values.SetPhoneText(3, "hello world 123456789");
+    values.SetPhoneText(9, "+385");
+    values.SetPhoneText(12, "12345678901234\r\n\x01");
+    EXPECT_EQ(UnimportableTexts(values),
+              (std::vector<std::string>{
+                  "slot 3 holds \"hello world 123456789\", which an import of this file will "
+                  "reject: the number holds characters other than the digits and \"+\"",
+                  "slot 12 holds \"12345678901234\\r\\n\\x01\", which an import of this file "
+                  "will reject: the number holds characters other than the digits and \"+\""}));
+}
+
 }  // namespace
 }  // namespace varnix

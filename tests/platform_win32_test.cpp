@@ -1,5 +1,5 @@
-// The Windows implementations of the port names, the template's folder and the
-// no-overwrite copy.
+// The Windows implementations of the port names, the template's folder, the no-overwrite
+// copy and what stands behind a file name.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "file_copy.h"
+#include "file_kind.h"
 #include "port_names.h"
 #include "windows_directory.h"
 
@@ -82,6 +83,34 @@ TEST(FileCopyWin32, CopyNeverReplacesAnExistingFile) {
     EXPECT_NE(fs::status(folder / "copy.mdb").permissions() & fs::perms::owner_write,
               fs::perms::none);
     fs::permissions(source, fs::perms::owner_write, fs::perm_options::add);
+    fs::remove_all(folder);
+}
+
+// A device name is a device in any folder and with any extension; nothing is opened to
+// tell it.
+TEST(FileKindWin32, DeviceNamesFoldersAndFilesAreToldApart) {
+    const fs::path folder = fs::temp_directory_path() / "varnix-file-kind";
+    fs::remove_all(folder);
+    fs::create_directories(folder);
+    Write(folder / "file.mdb", "x");
+    EXPECT_EQ(PathKindOf((folder / "file.mdb").string()), PathKind::File);
+    EXPECT_EQ(PathKindOf(folder.string()), PathKind::Folder);
+    EXPECT_EQ(PathKindOf((folder / "missing.mdb").string()), PathKind::Missing);
+    EXPECT_EQ(PathKindOf("NUL"), PathKind::Device);
+    EXPECT_EQ(PathKindOf((folder / "com1.csv").string()), PathKind::Device);
+    EXPECT_EQ(PathKindOf((folder / "Con .mdb").string()), PathKind::Device);
+    EXPECT_EQ(PathKindOf("\\\\.\\COM3"), PathKind::Device);
+    EXPECT_EQ(PathKindOf((folder / "com10.csv").string()), PathKind::Missing);
+    EXPECT_EQ(FolderOf("C:\\a\\b.mdb"), "C:\\a");
+    EXPECT_EQ(FolderOf("C:\\b.mdb"), "C:\\");
+    EXPECT_EQ(FolderOf("C:/a/b.mdb"), "C:/a");
+    EXPECT_EQ(FolderOf("b.mdb"), ".");
+
+    // The probe file is gone at once.
+    std::string failure;
+    EXPECT_EQ(TryNewFileIn(folder.string(), failure), FolderWrite::Allowed) << failure;
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 1);
+    EXPECT_EQ(TryNewFileIn((folder / "missing").string(), failure), FolderWrite::Failed);
     fs::remove_all(folder);
 }
 

@@ -205,26 +205,37 @@ TEST_F(SettingsFileTest, LoadOfABadFileReportsAndStillSetsTheWorkFile) {
     form1->Edit2->setText("12");
     form1->StringGrid1->SetCell(1, 9, "9");
     Load(junk);
-    EXPECT_EQ(Texts(), std::vector<std::string>{"file is not a database."});
+    // Each error names the file and says in our words what is wrong with it.
+    const auto said = [](const fs::path& file, const std::string& reason) {
+        return std::vector<std::string>{file.string() + ": " + reason + "."};
+    };
+    EXPECT_EQ(Texts(), said(junk,
+                            "the file is not a settings file: it is neither an Access database "
+                            "nor a work file of an earlier Varnix"));
     EXPECT_EQ(form1->Label3->text().toStdString(), junk.string());
     EXPECT_EQ(form1->Edit2->text(), "7093");
     EXPECT_EQ(Cell(9), "");
     EXPECT_EQ(testing::ConfigSandbox::Read(junk), before);
 
+    const fs::path empty = folder / "empty.mdb";
+    std::ofstream{empty};
+    messages.clear();
+    Load(empty);
+    EXPECT_EQ(Texts(), said(empty, "the file is empty"));
     const fs::path noTable = folder / "no-table.mdb";
-    Sql(noTable, "create table phone (id INTEGER, phone TEXT);");
+    Sql(noTable, "create table pcong (time INTEGER, rec INTEGER);");
     messages.clear();
     Load(noTable);
-    EXPECT_EQ(Texts(), std::vector<std::string>{"no such table: pcong."});
+    EXPECT_EQ(Texts(), said(noTable, "the file has no table phone, which holds the phone numbers"));
     const fs::path noColumn = folder / "no-column.mdb";
     Sql(noColumn,
         "create table phone (nr INTEGER, phone TEXT); insert into phone values (1, 'x');");
     messages.clear();
     Load(noColumn);
-    EXPECT_EQ(Texts(), std::vector<std::string>{"no such column: id."});
+    EXPECT_EQ(Texts(), said(noColumn, "the table phone has no column id"));
     messages.clear();
     Load(folder / "missing.mdb");
-    EXPECT_EQ(Texts(), std::vector<std::string>{"unable to open database file."});
+    EXPECT_EQ(Texts(), said(folder / "missing.mdb", "the file does not exist"));
     EXPECT_FALSE(fs::exists(folder / "missing.mdb"));
 
     // The bad work file makes "Write To File..." say why and offer a new file.

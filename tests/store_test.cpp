@@ -1,16 +1,21 @@
 // The settings store on its own, without the window: a work file made from the template
 // keeps what was saved, and a genuine Access file is read through the Jet reader, both
-// under names outside the ANSI code page. This is the store's test in the Windows build.
+// under names outside the ANSI code page; what a load cannot show is noted and kept by a
+// save; file errors are told in our words. This is the store's test in the Windows build.
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <map>
 #include <string>
+#include <vector>
 
 #include "file_copy.h"
 #include "jet_samples.h"
 #include "jet_settings.h"
+#include "load_notes.h"
 #include "map_values.h"
 #include "settings_file.h"
 
@@ -20,6 +25,29 @@ namespace {
 namespace fs = std::filesystem;
 
 using Values = testing::MapValues;
+
+// Runs SQL on an SQLite file, creating it; the rows of the last statement, "a|b".
+std::vector<std::string> Sql(const std::string& file, const std::string& sql) {
+    sqlite3* db = nullptr;
+    EXPECT_EQ(sqlite3_open(file.c_str(), &db), SQLITE_OK);
+    std::vector<std::string> rows;
+    char* error = nullptr;
+    sqlite3_exec(
+        db, sql.c_str(),
+        [](void* out, int count, char** values, char**) {
+            std::string row;
+            for (int i = 0; i < count; ++i) {
+                row += (i ? "|" : "") + std::string(values[i] ? values[i] : "NULL");
+            }
+            static_cast<std::vector<std::string>*>(out)->push_back(row);
+            return 0;
+        },
+        &rows, &error);
+    EXPECT_EQ(error, nullptr) << error;
+    sqlite3_free(error);
+    sqlite3_close(db);
+    return rows;
+}
 
 class StoreTest : public ::testing::Test {
   protected:
@@ -69,6 +97,103 @@ TEST_F(StoreTest, AccessFileIsReadThroughTheJetReader) {
     EXPECT_EQ(loaded.Filled(), (std::map<int, std::string>{{3, "333"}}));
     EXPECT_EQ(loaded.timeout, "5");
     EXPECT_TRUE(loaded.external);
+}
+
+TEST_F(StoreTest, WorkFileRowsALoadCannotShowAreNotedAndKeptBySaves) {
+    const std::string work = OutsideCodePage("-notes.mdb");
+    Sql(work,
+        "create table phone (id INTEGER, phone TEXT); insert into phone values (0, 'zero'),"
+        " (501, 'beyond'), (9, 'nine'), (777, 'far'), (NULL, 'no id'), (4, 'first'),"
+        " (9, 'nine again'), (4, 'second'), (4, 'third');");
+    AdoQuery query;
+    Values loaded;
+    LoadNotes notes;
+    LoadSettings(query, work, loaded, nullptr, &notes);
+    EXPECT_EQ(loaded.Filled(), (std::map<int, std::string>{{4, "third"}, {9, "nine again"}}));
+    EXPECT_EQ(loaded.timeout, "0");
+    EXPECT_EQ(notes.idsOutside, (std::vector<std::int64_t>{0, 501, 777}));
+    EXPECT_EQ(notes.nullIds, 1);
+    EXPECT_EQ(notes.repeatedSlots, (std::vector<int>{4, 9}));
+    EXPECT_TRUE(notes.noRelaySettings);
+    EXPECT_EQ(DescribeLoadNotes(notes),
+              (std::vector<std::string>{
+                  "3 rows of the phone table have ids outside 1 to 500 (0, 501, 777): they are "
+                  "kept in the file but not shown",
+                  "1 row of the phone table has no id: it is kept in the file but not shown",
+                  "2 slots have more than one row in the phone table (4, 9): each shows the last "
+                  "of them, and a save keeps only that one",
+                  "the file has no relay settings (no table pcong): the relay time-out and the "
+                  "external disconnection flag show as cleared"}));
+    LoadNotes many;
+    many.idsOutside = {-1, 600, 700, 800, 900, 1000, 1100};
+    EXPECT_EQ(DescribeLoadNotes(many),
+              std::vector<std::string>{"7 rows of the phone table have ids outside 1 to 500 (-1, "
+                                       "600, 700, 800, 900 and 2 more): they are kept in the "
+                                       "file but not shown"});
+
+    // Without the relay settings table the file cannot take a save, and is left as it was.
+    const auto rows = [&] { return Sql(work, "select id, phone from phone order by rowid"); };
+    const std::vector<std::string> before = rows();
+    try {
+        SaveSettings(query, work, loaded);
+        ADD_FAILURE() << "saved without a pcong table";
+    } catch (const FileRefused& refused) {
+        EXPECT_EQ(refused.Reason(), "the file has no table pcong, which holds the relay settings");
+    }
+    EXPECT_EQ(rows(), before);
+
+    Sql(work, "create table pcong (time INTEGER, rec INTEGER);");
+    loaded.phones = {{4, "four"}, {10, "ten"}};
+    SaveSettings(query, work, loaded);
+    EXPECT_EQ(rows(), (std::vector<std::string>{"0|zero", "501|beyond", "777|far", "NULL|no id",
+                                                "4|four", "10|ten"}));
+}
+
+TEST_F(StoreTest, FileErrorsNameTheFileAndSayWhyInOurWords) {
+    const std::string missing = OutsideCodePage("-missing.mdb");
+    const std::string text = OutsideCodePage("-text.mdb");
+    const std::string empty = OutsideCodePage("-empty.mdb");
+    std::ofstream(fs::path(std::u8string(text.begin(), text.end()))) << "some text, no database";
+    std::ofstream{fs::path(std::u8string(empty.begin(), empty.end()))};
+    const std::map<std::string, std::string> reasons = {
+        {missing, "the file does not exist"},
+        {text,
+         "the file is not a settings file: it is neither an Access database nor a work file of "
+         "an earlier Varnix"},
+        {empty, "the file is empty"}};
+    AdoQuery query;
+    for (const auto& [file, reason] : reasons) {
+        Values values;
+        try {
+            LoadSettings(query, file, values);
+            ADD_FAILURE() << file << " loaded";
+        } catch (const DatabaseError& error) {
+            EXPECT_EQ(error.what(), file + ": " + reason);
+        }
+        try {
+            SaveSettings(query, file, values);
+            ADD_FAILURE() << file << " saved";
+        } catch (const FileRefused& refused) {
+            EXPECT_EQ(refused.Path(), file);
+            EXPECT_EQ(refused.Reason(), reason);
+        }
+    }
+    EXPECT_FALSE(fs::exists(fs::path(std::u8string(missing.begin(), missing.end()))));
+
+    // A work file another program is writing.
+    const std::string work = OutsideCodePage("-busy.mdb");
+    Sql(work, "create table phone (id INTEGER, phone TEXT); create table pcong (time, rec);");
+    sqlite3* writer = nullptr;
+    ASSERT_EQ(sqlite3_open(work.c_str(), &writer), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(writer, "begin exclusive", nullptr, nullptr, nullptr), SQLITE_OK);
+    try {
+        SaveSettings(query, work, Values());
+        ADD_FAILURE() << "saved into a locked file";
+    } catch (const FileRefused& refused) {
+        EXPECT_EQ(refused.Reason(), "another program is using the file (it is locked)");
+    }
+    sqlite3_exec(writer, "rollback", nullptr, nullptr, nullptr);
+    sqlite3_close(writer);
 }
 
 }  // namespace
