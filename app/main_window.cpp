@@ -39,13 +39,6 @@ void KeepRightEdge(QLabel* label) {
     label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
 }
 
-std::string Capitalised(std::string text) {
-    if (!text.empty() && text[0] >= 'a' && text[0] <= 'z') {
-        text[0] = static_cast<char>(text[0] - 'a' + 'A');
-    }
-    return text;
-}
-
 }  // namespace
 
 TForm1::TForm1()
@@ -325,6 +318,13 @@ void TForm1::ShowSlot(int slot) {
     StringGrid1->scrollToItem(StringGrid1->item(slot - 1, 0));
     activateWindow();
     StringGrid1->setFocus();
+}
+
+std::string TForm1::Capitalised(std::string text) {
+    if (!text.empty() && text[0] >= 'a' && text[0] <= 'z') {
+        text[0] = static_cast<char>(text[0] - 'a' + 'A');
+    }
+    return text;
 }
 
 void TForm1::ShowStartFailure(const SessionFailure& failure) {

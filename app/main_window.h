@@ -18,6 +18,7 @@
 #include "device_session.h"
 #include "error_report.h"
 #include "file_dialogs.h"
+#include "load_notes.h"
 #include "message_boxes.h"
 #include "phone_grid.h"
 #include "status_line.h"
@@ -128,6 +129,13 @@ class TForm1 : public QMainWindow, private ConfigValues {
     // new file instead, which then becomes the work file. It returns true when the values
     // were saved, or ends the user action with the silent abort after saying why not.
     bool SaveToDatabase(const std::string& fileName);
+    // Asks for a new file's name and saves into a copy of the template there, which becomes
+    // the work file; true when saved, else it ends the user action with the silent abort.
+    bool SaveIntoNewFile();
+    // After a load, one message of what the file holds but the window cannot show as it
+    // stands: rows without a slot, and texts that cannot go to the device (the first of
+    // those is selected).
+    void ShowLoadNotes(const std::string& path, const LoadNotes& notes);
     // Asks for a new file's name and copies the template there; nothing when the user
     // cancels or the copy fails (which it says).
     std::optional<std::string> NewFileFromTemplate();
@@ -136,6 +144,8 @@ class TForm1 : public QMainWindow, private ConfigValues {
     void ShowComparison();
     // Selects the slot's cell in the phone table and scrolls to it.
     void ShowSlot(int slot);
+    // The text with its first letter a capital, as a sentence of its own.
+    static std::string Capitalised(std::string text);
     // The work file's path. Paths travel as UTF-8 on every system: the store and the
     // system layer take them so, and Windows opens them by their wide-character names.
     std::string WorkFile() const;

@@ -2,8 +2,10 @@
 // closing.
 #include <QDir>
 
+#include "load_notes.h"
 #include "main_window.h"
 #include "settings_file.h"
+#include "write_check.h"
 
 namespace varnix {
 
@@ -31,7 +33,30 @@ void TForm1::BitBtn1Click() {
 void TForm1::OpenSettingsFile(const std::string& path) {
     BitBtn5Click();
     Label3->setText(QString::fromStdString(path));
-    session_.Files().Load(path, *this);
+    ShowLoadNotes(path, session_.Files().Load(path, *this));
+}
+
+void TForm1::ShowLoadNotes(const std::string& path, const LoadNotes& notes) {
+    std::string detail;
+    for (const std::string& sentence : DescribeLoadNotes(notes)) {
+        detail += Capitalised(sentence) + ".\n";
+    }
+    // Texts that are no phone numbers are shown as they are, to be mended; a write would
+    // refuse them.
+    WriteCheck check = CheckWriteValues(*this);
+    check.timeout.reset();
+    if (!check.badSlots.empty()) {
+        detail += check.Text() + "\n";
+    }
+    if (detail.empty()) {
+        return;
+    }
+    detail.pop_back();
+    boxes_.Show({"Not all of " + path + " is shown as it stands.", "Message",
+                 MessageIcon::Information, MessageButtons::Ok, detail});
+    if (!check.badSlots.empty()) {
+        StringGrid1->SetCurrentRow(check.badSlots.front().slot);
+    }
 }
 
 std::optional<std::string> TForm1::NewFileFromTemplate() {
@@ -61,6 +86,10 @@ bool TForm1::SaveToDatabase(const std::string& fileName) {
                      MessageButtons::Ok, error.what()});
         throw SilentAbort();
     }
+    return SaveIntoNewFile();
+}
+
+bool TForm1::SaveIntoNewFile() {
     // The new file (or, if that one is refused too, the one chosen after it) becomes the
     // work file.
     const auto newFile = NewFileFromTemplate();
@@ -92,12 +121,21 @@ void TForm1::FormClose() {
     if (Label3->text().isEmpty()) {
         return;
     }
-    const MessageResult answer =
-        boxes_.Show({"save data", "Message", MessageIcon::Question, MessageButtons::YesNo});
-    if (answer != MessageResult::Yes) {
+    // A work file that cannot take the save is said with the offer, and Yes goes to a new
+    // file at once.
+    MessageRequest offer{"save data", "Message", MessageIcon::Question, MessageButtons::YesNo};
+    std::string refusal;
+    try {
+        session_.Files().CheckSaveTarget(WorkFile());
+    } catch (const FileRefused& refused) {
+        refusal = refused.Reason();
+        offer.detail = "Varnix cannot save into " + WorkFile() + ": " + refusal +
+                       ".\n\nYes chooses a new file for your changes.";
+    }
+    if (boxes_.Show(offer) != MessageResult::Yes) {
         return;
     }
-    if (SaveToDatabase(WorkFile())) {
+    if (refusal.empty() ? SaveToDatabase(WorkFile()) : SaveIntoNewFile()) {
         ShowNotice("Data saved successfully");
     }
 }

@@ -7,8 +7,8 @@
 #include "desktop_centre.h"
 #include "window_font.h"
 
-#include "port_texts.h"
 #include "port_choice.h"
+#include "port_texts.h"
 #include "registry.h"
 #include "serial_devices.h"
 

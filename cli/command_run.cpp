@@ -12,6 +12,7 @@
 #include "load_notes.h"
 #include "phone_csv.h"
 #include "port_choice.h"
+#include "write_check.h"
 
 namespace varnix {
 
@@ -221,7 +222,18 @@ bool CommandRun::LoadSource(const std::string& path) {
 
 bool CommandRun::LoadInto(const std::string& path, ConfigValues& values) {
     try {
-        Warn(path, DescribeLoadNotes(session_.Files().Load(path, values)));
+        std::vector<std::string> warnings = DescribeLoadNotes(session_.Files().Load(path, values));
+        // Texts that cannot go to the device: a write refuses them itself, and an export to
+        // CSV names each one.
+        WriteCheck check = CheckWriteValues(values);
+        check.timeout.reset();
+        const bool intoCsv = options_.command == "convert" && IsCsvName(options_.arguments[1]);
+        if (!check.Passed() && options_.command != "write" && !intoCsv) {
+            std::string text = check.Text();
+            text.pop_back();  // the full stop
+            warnings.push_back(text);
+        }
+        Warn(path, warnings);
         return true;
     } catch (const std::exception& error) {
         FailFile(path, ReasonFor(path, error.what()));

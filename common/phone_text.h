@@ -20,8 +20,7 @@ inline std::optional<std::string> PhoneTextFault(std::string_view text) {
         }
     }
     if (text.size() > kPhoneTextMax) {
-        return "has " + std::to_string(text.size()) + " characters, more than " +
-               std::to_string(kPhoneTextMax);
+        return "is longer than " + std::to_string(kPhoneTextMax) + " characters";
     }
     return std::nullopt;
 }

@@ -112,7 +112,7 @@ void DeviceTransfer::StartWrite() {
     const WriteCheck check = CheckWriteValues(values_);
     if (!check.Passed()) {
         const StartProblem problem = check.timeout.value_or(StartProblem::PhoneInvalid);
-        const int slot = check.slots.empty() ? 0 : check.slots.front().slot;
+        const int slot = check.badSlots.empty() ? 0 : check.badSlots.front().slot;
         services_.StartFailed({problem, check.Text(), {}, slot});
         return;
     }

@@ -57,7 +57,7 @@ WriteCheck CheckWriteValues(const ConfigValues& values) {
     for (int slot = 1; slot <= kSlotCount; ++slot) {
         const std::string text = values.PhoneText(slot);
         if (const auto fault = PhoneTextFault(text)) {
-            check.slots.push_back({slot, text, *fault});
+            check.badSlots.push_back({slot, text, *fault});
         }
     }
     return check;
@@ -65,25 +65,26 @@ WriteCheck CheckWriteValues(const ConfigValues& values) {
 
 std::string WriteCheck::Text() const {
     std::string text = timeout ? TimeoutText(*timeout) : std::string();
-    if (slots.empty()) {
+    if (badSlots.empty()) {
         return text;
     }
     if (!text.empty()) {
         text += '\n';
     }
-    text += slots.size() == 1
+    text += badSlots.size() == 1
                 ? std::string("Slot ")
-                : std::to_string(slots.size()) + " slots cannot go to the device: slot ";
-    for (std::size_t i = 0; i < slots.size() && i < kSlotsNamed; ++i) {
+                : std::to_string(badSlots.size()) + " slots cannot go to the device: slot ";
+    for (std::size_t i = 0; i < badSlots.size() && i < kSlotsNamed; ++i) {
         if (i > 0) {
             text += "; slot ";
         }
-        text += std::to_string(slots[i].slot) + " " + Shown(slots[i].text) + " " + slots[i].reason;
+        text += std::to_string(badSlots[i].slot) + " " + Shown(badSlots[i].text) + " " +
+                badSlots[i].reason;
     }
-    if (slots.size() > kSlotsNamed) {
-        text += "; and " + std::to_string(slots.size() - kSlotsNamed) + " more";
+    if (badSlots.size() > kSlotsNamed) {
+        text += "; and " + std::to_string(badSlots.size() - kSlotsNamed) + " more";
     }
-    text += slots.size() == 1 ? ", so it cannot go to the device." : ".";
+    text += badSlots.size() == 1 ? ", so it cannot go to the device." : ".";
     return text;
 }
 

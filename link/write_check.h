@@ -22,9 +22,9 @@ struct SlotFault {
 struct WriteCheck {
     // TimeoutNotNumber or TimeoutTooLarge, when the time-out cannot go.
     std::optional<StartProblem> timeout;
-    std::vector<SlotFault> slots;  // ascending
+    std::vector<SlotFault> badSlots;  // ascending
 
-    bool Passed() const { return !timeout && slots.empty(); }
+    bool Passed() const { return !timeout && badSlots.empty(); }
     // The time-out's message as the window has always shown it, and one sentence naming
     // the first few offending slots and how many there are; one per line.
     std::string Text() const;

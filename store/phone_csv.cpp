@@ -9,6 +9,7 @@
 #include "file_checks.h"
 #include "file_open.h"
 #include "file_save.h"
+#include "phone_text.h"
 
 namespace varnix {
 
@@ -33,13 +34,8 @@ std::string_view Trimmed(std::string_view text) {
 
 // Why typing could not produce the text, or nothing.
 std::optional<std::string> NumberFault(std::string_view text) {
-    for (const char c : text) {
-        if (c != '+' && (c < '0' || c > '9')) {
-            return "the number holds characters other than the digits and \"+\"";
-        }
-    }
-    if (text.size() > kPhoneTextMax) {
-        return "the number is longer than " + std::to_string(kPhoneTextMax) + " characters";
+    if (const auto fault = PhoneTextFault(text)) {
+        return "the number " + *fault;
     }
     return std::nullopt;
 }

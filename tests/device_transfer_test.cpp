@@ -280,11 +280,12 @@ TEST_F(DeviceTransferTest, ValuesTypingCannotProduceAreNotWritten) {
     screen.phones[11] = "+1 2";
     screen.phones[12] = "+385911234567";
     transfer.StartWrite();
-    EXPECT_EQ(services.messages.back(),
-              "4 slots cannot go to the device: slot 7 \"two\" holds characters other than the "
-              "digits and \"+\"; slot 9 \"12345678901234567890\" has 20 characters, more than "
-              "13; slot 10 \"caf\xC3\xA9\" holds characters other than the digits and \"+\"; and "
-              "1 more.");
+    EXPECT_EQ(
+        services.messages.back(),
+        "4 slots cannot go to the device: slot 7 \"two\" holds characters other than the "
+        "digits and \"+\"; slot 9 \"12345678901234567890\" is longer than 13 "
+        "characters; slot 10 \"caf\xC3\xA9\" holds characters other than the digits and \"+\"; and "
+        "1 more.");
     EXPECT_EQ(services.lastFailure.slot, 7);
     EXPECT_EQ(services.lastFailure.problem, StartProblem::PhoneInvalid);
     transfer.Tick();

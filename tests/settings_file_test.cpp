@@ -174,7 +174,20 @@ TEST_F(SettingsFileTest, LoadTakesWhatIsStoredAsItIs) {
     EXPECT_EQ(form1->Edit1->text(), "70000");
     EXPECT_TRUE(form1->CheckBox1->isChecked());
     EXPECT_EQ(form1->Label3->text().toStdString(), file.string());
-    EXPECT_TRUE(messages.empty());
+    // One message says what the window cannot show as it stands, and the first slot whose
+    // text cannot go to the device is selected.
+    ASSERT_EQ(Texts(), std::vector<std::string>{"Not all of " + file.string() +
+                                                " is shown as it stands."});
+    EXPECT_EQ(messages[0].detail,
+              "3 rows of the phone table have ids outside 1 to 500 (501, 0, -4): they are kept "
+              "in the file but not shown.\n1 row of the phone table has no id: it is kept in the "
+              "file but not shown.\n1 slot has more than one row in the phone table (1): it "
+              "shows the last of them, and a save keeps only that one.\n3 slots cannot go to "
+              "the device: slot 1 \"second\" holds characters other than the digits and \"+\"; "
+              "slot 3 \"+1 (555) 0100-long-text\" holds characters other than the digits and "
+              "\"+\"; slot 500 \"last\" holds characters other than the digits and \"+\".");
+    EXPECT_EQ(form1->StringGrid1->CurrentRow(), 1);
+    messages.clear();
 
     for (const char* rec : {"0", "-1", "NULL"}) {
         Sql(file, std::string("delete from pcong; insert into pcong values (NULL, ") + rec + ");");
@@ -251,7 +264,7 @@ TEST_F(SettingsFileTest, LoadOfABadFileReportsAndStillSetsTheWorkFile) {
 
 TEST_F(SettingsFileTest, FailedSaveLeavesTheFileByteForByte) {
     const fs::path file = NewFile("keep.mdb");
-    Sql(file, "insert into phone values (1, 'one'), (2, 'two'); insert into pcong values (9, 1);");
+    Sql(file, "insert into phone values (1, '1111'), (2, '2222'); insert into pcong values (9, 1);");
     Load(file);
     const std::string before = testing::ConfigSandbox::Read(file);
     form1->StringGrid1->SetCell(1, 1, "");
@@ -353,10 +366,10 @@ TEST_F(SettingsFileTest, ClosingOffersToSaveOnlyWithAWorkFile) {
 
 TEST_F(SettingsFileTest, NameWithSemicolonIsTheFileLoadedAndSaved) {
     const fs::path file = NewFile("site;b.mdb");
-    Sql(file, "insert into phone values (3, 'three'); insert into pcong values (5, 0);");
+    Sql(file, "insert into phone values (3, '333'); insert into pcong values (5, 0);");
     Load(file);
     EXPECT_TRUE(messages.empty());
-    EXPECT_EQ(Cell(3), "three");
+    EXPECT_EQ(Cell(3), "333");
     form1->StringGrid1->SetCell(1, 4, "four");
     WriteToFile();
     EXPECT_EQ(Texts(), std::vector<std::string>{"Saved successfully"});
@@ -366,14 +379,14 @@ TEST_F(SettingsFileTest, NameWithSemicolonIsTheFileLoadedAndSaved) {
 
 TEST_F(SettingsFileTest, LoadConnectionCannotWrite) {
     const fs::path file = NewFile("read.mdb");
-    Sql(file, "insert into phone values (1, 'kept');");
+    Sql(file, "insert into phone values (1, '5550');");
     AdoQuery query;
     query.SetReadOnly(true);
     query.SetConnectionString(ConnectionStringFor(file.string()));
     query.SetSql("delete from phone");
     EXPECT_THROW(query.ExecSql(), DatabaseError);
     query.Disconnect();
-    EXPECT_EQ(Sql(file, "select phone from phone"), std::vector<std::string>{"kept"});
+    EXPECT_EQ(Sql(file, "select phone from phone"), std::vector<std::string>{"5550"});
 }
 
 // The first pcong row is updated in place however the table keeps its rows.
@@ -418,7 +431,7 @@ namespace {
 
 TEST_F(SettingsFileTest, FileLockedByAnotherWriterIsLeftAlone) {
     const fs::path file = NewFile("locked.mdb");
-    Sql(file, "insert into phone values (1, 'kept');");
+    Sql(file, "insert into phone values (1, '5550');");
     Load(file);
     form1->StringGrid1->SetCell(1, 2, "new");
     const std::string before = testing::ConfigSandbox::Read(file);
@@ -453,7 +466,7 @@ TEST_F(SettingsFileTest, FullFileSystemLeavesTheFileAsItWas) {
     } unmount{small};
     const fs::path file = small / "full.mdb";
     MakeSqliteWorkFile(file);
-    Sql(file, "insert into phone values (1, 'kept'); insert into pcong values (5, 0);");
+    Sql(file, "insert into phone values (1, '5550'); insert into pcong values (5, 0);");
     {
         std::ofstream filler(small / "filler", std::ios::binary);
         const std::string block(4096, 'x');
@@ -499,10 +512,10 @@ TEST_F(SettingsFileTest, FileOnAReadOnlyMountIsLeftAlone) {
     } unmount{mount};
     const fs::path file = mount / "site.mdb";
     MakeSqliteWorkFile(file);
-    Sql(file, "insert into phone values (1, 'kept'); insert into pcong values (5, 0);");
+    Sql(file, "insert into phone values (1, '5550'); insert into pcong values (5, 0);");
     ASSERT_EQ(std::system(("mount -o remount,ro " + mount.string()).c_str()), 0);
     Load(file);
-    EXPECT_EQ(Cell(1), "kept");
+    EXPECT_EQ(Cell(1), "5550");
     const std::string before = testing::ConfigSandbox::Read(file);
     form1->StringGrid1->SetCell(1, 2, "new");
     WriteToFile();
