@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <numeric>
 #include <string>
 
 #include "file_copy.h"
@@ -139,6 +140,31 @@ TEST_F(JetWriteTest, HundredFullSavesKeepTheFileSizeAndAnAutoNumberAboveEveryId)
         if (phone.columns[0].AutoNumber()) {
             EXPECT_GE(phone.autoNumber, 500u);
         }
+    }
+}
+
+// A save of new numbers gives back pages of the phone index that lie among the table's data
+// pages; the next save, of texts long enough to need more data pages, takes them first. A
+// table scan must still find the rows in slot order.
+TEST_F(JetWriteTest, RowsStayInSlotOrderWhenTheTableGrowsOntoPagesAnIndexGaveBack) {
+    VARNIX_NEED_JET_SAMPLES(samples);
+    Bytes bytes = ReadBytes(*samples / "write_full500_indexed.mdb");
+    std::vector<std::int64_t> slots(500);
+    std::iota(slots.begin(), slots.end(), 1);
+    for (const bool longTexts : {false, true}) {
+        SCOPED_TRACE(longTexts ? "long texts" : "numbers");
+        MapValues values;
+        for (int slot = 1; slot <= 500; ++slot) {
+            values.phones[slot] = longTexts ? std::string(87, static_cast<char>('A' + slot % 26))
+                                            : "+3612345182" + std::to_string(1000 + slot).substr(1);
+        }
+        values.timeout = "45";
+        bytes = JetSettingsSaved(JetFile(bytes), values);
+        std::vector<std::int64_t> ids;
+        for (const auto& row : JetFile(bytes).ReadTable("phone").rows) {
+            ids.push_back(row[0].integer);
+        }
+        ASSERT_EQ(ids, slots);
     }
 }
 
