@@ -323,6 +323,17 @@ TEST_F(JetWriteTest, RefusedSavesLeaveTheFileByteForByte) {
         fs::permissions(file, fs::perms::owner_read | fs::perms::owner_write);
     }
 
+    // No table for the relay settings: the reason says so.
+    const fs::path noRelay = Copy(*samples, "settings_no_pcong.mdb");
+    const Bytes original = ReadBytes(noRelay);
+    try {
+        Save(noRelay, values);
+        ADD_FAILURE() << "saved into a file without pcong";
+    } catch (const FileRefused& refused) {
+        EXPECT_EQ(refused.Reason(), "the file has no table pcong for the relay settings");
+    }
+    EXPECT_EQ(ReadBytes(noRelay), original);
+
     // Replaced by another program after the load: the other program's file stays.
     const fs::path file = Copy(*samples, "write_pk_index.mdb");
     std::optional<FileDigest> digest;
