@@ -39,15 +39,55 @@ void ReleaseLongValue(JetPages& pages, const JetTableDef& def, const JetField& f
     }
 }
 
-// A relationship that Access enforces ties the table to another, which a save that
-// replaces its rows could break: such files are left to Access.
-void RefuseEnforcedRelationships(const JetTableDef& def, const std::string& table) {
-    for (const JetLogicalIndex& index : def.logicalIndexes) {
-        if (index.type == kForeignKeyIndex) {
-            JetUnsupported("the table " + table + " takes part in a relationship (" + index.name +
-                           ") that Access enforces and Varnix does not keep");
+// The relationships that Access enforces between `table` and another, by name, as
+// MSysRelationships lists them (one row per column of each).
+std::vector<std::string> EnforcedRelationships(const JetFile& file, const std::string& table) {
+    constexpr std::int64_t kNotEnforced = 0x02;
+    std::vector<std::string> names;
+    for (const JetFile::TableEntry& entry : file.Tables()) {
+        if (entry.user || entry.name != "MSysRelationships") {
+            continue;
+        }
+        const JetTableDef def = ReadJetTableDef(file.Pages(), entry.definition);
+        const std::size_t name = ColumnOf(def, "szRelationship");
+        const std::size_t flags = ColumnOf(def, "grbit");
+        const std::size_t from = ColumnOf(def, "szObject");
+        const std::size_t to = ColumnOf(def, "szReferencedObject");
+        for (const std::vector<JetValue>& row : file.Values(def)) {
+            const bool involved =
+                (row[from].kind == JetValue::Kind::Text && JetSameName(row[from].text, table)) ||
+                (row[to].kind == JetValue::Kind::Text && JetSameName(row[to].text, table));
+            const bool enforced = row[flags].kind == JetValue::Kind::Integer &&
+                                  (row[flags].integer & kNotEnforced) == 0;
+            if (involved && enforced && row[name].kind == JetValue::Kind::Text &&
+                std::find(names.begin(), names.end(), row[name].text) == names.end()) {
+                names.push_back(row[name].text);
+            }
         }
     }
+    return names;
+}
+
+// A relationship that Access enforces ties the table to another, which a save that
+// replaces its rows could break: such files are left to Access. Such a table has an
+// index of the relationship's; the refusal names the relationship itself.
+void RefuseEnforcedRelationships(const JetFile& file, const JetTableDef& def,
+                                 const std::string& table) {
+    const bool tied =
+        std::any_of(def.logicalIndexes.begin(), def.logicalIndexes.end(),
+                    [](const JetLogicalIndex& index) { return index.type == kForeignKeyIndex; });
+    if (!tied) {
+        return;
+    }
+    const std::vector<std::string> names = EnforcedRelationships(file, table);
+    std::string named;
+    for (const std::string& name : names) {
+        named += (named.empty() ? " (" : ", ") + name;
+    }
+    JetUnsupported("the table " + table + " takes part in " +
+                   (names.size() > 1 ? "relationships" : "a relationship") +
+                   (named.empty() ? "" : named + ")") + " that Access enforces" +
+                   " and Varnix does not keep");
 }
 
 // A row the save adds: every column null, but for an AutoNumber column (other than
@@ -118,7 +158,6 @@ PhonePlan PlanPhoneRows(const JetPages& pages, JetTextForm form, const JetTableD
 void SavePhoneRows(JetPages& pages, JetTextForm form, std::uint32_t definition,
                    const ConfigValues& values) {
     JetTableDef phone = ReadJetTableDef(pages, definition);
-    RefuseEnforcedRelationships(phone, "phone");
     const std::size_t id = ColumnOf(phone, "id");
     const std::size_t number = ColumnOf(phone, "phone");
     const std::vector<JetStoredRow> old = ReadJetTableRows(pages, phone);
@@ -169,7 +208,6 @@ void SavePhoneRows(JetPages& pages, JetTextForm form, std::uint32_t definition,
 void SaveRelaySettings(JetPages& pages, JetTextForm form, std::uint32_t definition,
                        const ConfigValues& values) {
     JetTableDef pcong = ReadJetTableDef(pages, definition);
-    RefuseEnforcedRelationships(pcong, "pcong");
     const std::size_t time = ColumnOf(pcong, "time");
     const std::size_t rec = ColumnOf(pcong, "rec");
     std::vector<std::vector<JetField>> settings;
@@ -198,6 +236,8 @@ std::vector<std::uint8_t> JetSettingsSaved(const JetFile& file, const ConfigValu
         SettingsTable(file, "phone", "the file holds no table phone, so it is not a settings file");
     const std::uint32_t pcong =
         SettingsTable(file, "pcong", "the file has no table pcong for the relay settings");
+    RefuseEnforcedRelationships(file, ReadJetTableDef(file.Pages(), phone), "phone");
+    RefuseEnforcedRelationships(file, ReadJetTableDef(file.Pages(), pcong), "pcong");
     JetPages pages = file.Pages();
     SavePhoneRows(pages, file.TextForm(), phone, values);
     SaveRelaySettings(pages, file.TextForm(), pcong, values);
