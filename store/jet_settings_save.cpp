@@ -86,8 +86,8 @@ void RefuseEnforcedRelationships(const JetFile& file, const JetTableDef& def,
     }
     JetUnsupported("the table " + table + " takes part in " +
                    (names.size() > 1 ? "relationships" : "a relationship") +
-                   (named.empty() ? "" : named + ")") + " that Access enforces" +
-                   " and Varnix does not keep");
+                   (named.empty() ? "" : named + ")") +
+                   " that Access enforces and Varnix does not keep");
 }
 
 // A row the save adds: every column null, but for an AutoNumber column (other than
