@@ -1,9 +1,11 @@
 #include "jet_settings.h"
 
 #include <cstdint>
-#include <limits>
+#include <optional>
+#include <set>
 
 #include "device_values.h"
+#include "jet_phone_id.h"
 
 namespace varnix {
 
@@ -15,13 +17,9 @@ class Rows {
     explicit Rows(JetTable table) : table_(std::move(table)) {}
     std::size_t Count() const { return table_.rows.size(); }
 
-    // Null reads as 0; text reads as its leading integer, as SQLite converts it.
-    std::int64_t Integer(std::size_t row, const std::string& name) const {
-        const JetValue& value = Field(row, name);
-        if (value.kind == JetValue::Kind::Text) {
-            return LeadingInteger(value.text);
-        }
-        return value.kind == JetValue::Kind::Integer ? value.integer : 0;
+    // Text reads as its leading integer, as SQLite converts it; null as none.
+    std::optional<std::int64_t> Integer(std::size_t row, const std::string& name) const {
+        return JetSettingsInteger(Field(row, name));
     }
     // Null reads as empty text; a number as its decimal digits.
     std::string Text(std::size_t row, const std::string& name) const {
@@ -33,29 +31,6 @@ class Rows {
     }
 
   private:
-    static std::int64_t LeadingInteger(const std::string& text) {
-        std::size_t i = text.find_first_not_of(" \t\n\f\r");
-        if (i == std::string::npos) {
-            return 0;
-        }
-        const bool negative = text[i] == '-';
-        if (text[i] == '-' || text[i] == '+') {
-            ++i;
-        }
-        std::uint64_t magnitude = 0;
-        const std::uint64_t limit =
-            std::uint64_t{std::numeric_limits<std::int64_t>::max()} + (negative ? 1 : 0);
-        for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
-            magnitude = magnitude * 10 + static_cast<std::uint64_t>(text[i] - '0');
-            if (magnitude > limit) {
-                return negative ? std::numeric_limits<std::int64_t>::min()
-                                : std::numeric_limits<std::int64_t>::max();
-            }
-        }
-        return negative ? static_cast<std::int64_t>(0 - magnitude)
-                        : static_cast<std::int64_t>(magnitude);
-    }
-
     const JetValue& Field(std::size_t row, const std::string& name) const {
         for (std::size_t c = 0; c < table_.columns.size(); ++c) {
             const JetColumn& column = table_.columns[c];
@@ -75,34 +50,58 @@ class Rows {
     JetTable table_;
 };
 
-Rows ReadTable(const JetFile& file, const char* name) {
+// The table, or none when the file has no table of that name.
+std::optional<Rows> ReadTable(const JetFile& file, const char* name) {
     try {
         return Rows(file.ReadTable(name));
     } catch (const JetError& error) {
+        if (error.kind() == JetError::Kind::NoSuchTable) {
+            return std::nullopt;
+        }
         throw DatabaseError(error.what());
     }
 }
 
 }  // namespace
 
-void LoadJetSettings(const JetFile& file, ConfigValues& values) {
-    const Rows phone = ReadTable(file, "phone");
-    for (std::size_t row = 0; row < phone.Count(); ++row) {
-        const std::int64_t id = phone.Integer(row, "id");
-        if (id >= 1 && id <= kSlotCount) {
-            values.SetPhoneText(static_cast<int>(id), phone.Text(row, "phone"));
+void LoadJetSettings(const JetFile& file, ConfigValues& values, LoadNotes* notes) {
+    const std::optional<Rows> phone = ReadTable(file, "phone");
+    if (!phone) {
+        throw DatabaseError("the file holds no table phone, so it is not a settings file");
+    }
+    LoadNotes found;
+    std::set<int> filled;
+    std::set<int> repeated;
+    for (std::size_t row = 0; row < phone->Count(); ++row) {
+        const std::optional<std::int64_t> id = phone->Integer(row, "id");
+        if (!id) {
+            ++found.nullIds;
+        } else if (*id < 1 || *id > kSlotCount) {
+            found.idsOutside.push_back(*id);
+        } else {
+            const int slot = static_cast<int>(*id);
+            if (!filled.insert(slot).second) {
+                repeated.insert(slot);
+            }
+            values.SetPhoneText(slot, phone->Text(row, "phone"));
         }
     }
-    const Rows pcong = ReadTable(file, "pcong");
-    if (pcong.Count() > 0) {
-        values.SetTimeoutText(pcong.Text(0, "time"));
-        if (pcong.Integer(0, "rec") > 0) {
+    found.repeatedSlots.assign(repeated.begin(), repeated.end());
+    const std::optional<Rows> pcong = ReadTable(file, "pcong");
+    found.noRelaySettings = !pcong;
+    if (pcong && pcong->Count() > 0) {
+        values.SetTimeoutText(pcong->Text(0, "time"));
+        if (pcong->Integer(0, "rec").value_or(0) > 0) {
             values.SetExternalDisconnect(true);
         }
     }
+    if (notes != nullptr) {
+        *notes = std::move(found);
+    }
 }
 
-void LoadJetSettings(const std::string& path, ConfigValues& values, FileDigest* digest) {
+void LoadJetSettings(const std::string& path, ConfigValues& values, FileDigest* digest,
+                     LoadNotes* notes) {
     std::vector<std::uint8_t> bytes;
     try {
         bytes = ReadJetFileBytes(path);
@@ -113,7 +112,7 @@ void LoadJetSettings(const std::string& path, ConfigValues& values, FileDigest* 
         *digest = DigestOf(bytes);
     }
     try {
-        LoadJetSettings(JetFile(std::move(bytes)), values);
+        LoadJetSettings(JetFile(std::move(bytes)), values, notes);
     } catch (const JetError& error) {
         throw DatabaseError(error.what());
     }

@@ -1,8 +1,10 @@
 // The settings kept in a genuine Microsoft Access file, through our own Jet code. The load
-// gives what LoadSettings gives for a Varnix work file; the save has the meaning of
-// SaveSettings: every `phone` row replaced by one row per non-empty slot in ascending slot
-// order (further columns of a slot that keeps its row keep their values), and the first
-// `pcong` row updated, or one added.
+// gives what LoadSettings gives for a Varnix work file, and notes the rows it cannot show.
+// The save has the meaning of SaveSettings: the `phone` rows become one row per non-empty
+// slot in ascending slot order (further columns of a slot that keeps its row keep their
+// values; of two rows of one slot, the last is the one kept), followed by the rows that
+// name no slot (no id, or one outside 1 to 500) as they were, in their stored order; and
+// the first `pcong` row is updated, or one added. A table scan reads the rows in that order.
 #pragma once
 
 #include <cstdint>
@@ -10,23 +12,29 @@
 #include <vector>
 
 #include "jet_file.h"
+#include "load_notes.h"
 #include "settings_file.h"
 
 namespace varnix {
 
-// Every row of `phone` in stored order, then the first row of `pcong`. Throws
-// DatabaseError where the file cannot be read; values placed so far stay.
-void LoadJetSettings(const JetFile& file, ConfigValues& values);
-void LoadJetSettings(const std::string& path, ConfigValues& values, FileDigest* digest = nullptr);
+// Every row of `phone` in stored order (a later row of a slot wins), then the first row of
+// `pcong`. `notes`, when given, receives the rows without a slot, the slots of more than
+// one row, and whether `pcong` is missing (the time-out and flag are then left as they
+// were). Throws DatabaseError where the file cannot be read, with the reason: damage, or
+// no table phone; values placed so far stay.
+void LoadJetSettings(const JetFile& file, ConfigValues& values, LoadNotes* notes = nullptr);
+void LoadJetSettings(const std::string& path, ConfigValues& values, FileDigest* digest = nullptr,
+                     LoadNotes* notes = nullptr);
 
 // The file's bytes after the save of `values`, built in memory; the file's other tables,
 // pages and header stay byte for byte. Throws JetError: Unsupported, with the reason, for
-// whatever cannot be kept exactly.
+// whatever cannot be kept exactly, and for a file without the table `phone` or `pcong`.
 std::vector<std::uint8_t> JetSettingsSaved(const JetFile& file, const ConfigValues& values);
 
-// Checks `saved` as our own reader sees it: the settings read back are `values`, the two
-// tables pass the integrity check, and every page outside them is as in `original`.
-// Throws JetError naming the first difference.
+// Checks `saved` as our own reader sees it: the settings read back are `values`, the phone
+// rows are in the order the save promises, with the rows that name no slot as in
+// `original`, the two tables pass the integrity check, and every page outside them is as
+// in `original`. Throws JetError naming the first difference.
 void VerifyJetSettingsSaved(const std::vector<std::uint8_t>& original,
                             const std::vector<std::uint8_t>& saved, const ConfigValues& values);
 

@@ -4,6 +4,7 @@
 
 #include "device_values.h"
 #include "jet_long_value.h"
+#include "jet_phone_id.h"
 #include "jet_settings.h"
 #include "jet_table_index.h"
 #include "jet_table_rows.h"
@@ -38,15 +39,55 @@ void ReleaseLongValue(JetPages& pages, const JetTableDef& def, const JetField& f
     }
 }
 
-// A relationship that Access enforces ties the table to another, which a save that
-// replaces its rows could break: such files are left to Access.
-void RefuseEnforcedRelationships(const JetTableDef& def, const std::string& table) {
-    for (const JetLogicalIndex& index : def.logicalIndexes) {
-        if (index.type == kForeignKeyIndex) {
-            JetUnsupported("the table " + table + " takes part in a relationship (" + index.name +
-                           ") that Access enforces and Varnix does not keep");
+// The relationships that Access enforces between `table` and another, by name, as
+// MSysRelationships lists them (one row per column of each).
+std::vector<std::string> EnforcedRelationships(const JetFile& file, const std::string& table) {
+    constexpr std::int64_t kNotEnforced = 0x02;
+    std::vector<std::string> names;
+    for (const JetFile::TableEntry& entry : file.Tables()) {
+        if (entry.user || entry.name != "MSysRelationships") {
+            continue;
+        }
+        const JetTableDef def = ReadJetTableDef(file.Pages(), entry.definition);
+        const std::size_t name = ColumnOf(def, "szRelationship");
+        const std::size_t flags = ColumnOf(def, "grbit");
+        const std::size_t from = ColumnOf(def, "szObject");
+        const std::size_t to = ColumnOf(def, "szReferencedObject");
+        for (const std::vector<JetValue>& row : file.Values(def)) {
+            const bool involved =
+                (row[from].kind == JetValue::Kind::Text && JetSameName(row[from].text, table)) ||
+                (row[to].kind == JetValue::Kind::Text && JetSameName(row[to].text, table));
+            const bool enforced = row[flags].kind == JetValue::Kind::Integer &&
+                                  (row[flags].integer & kNotEnforced) == 0;
+            if (involved && enforced && row[name].kind == JetValue::Kind::Text &&
+                std::find(names.begin(), names.end(), row[name].text) == names.end()) {
+                names.push_back(row[name].text);
+            }
         }
     }
+    return names;
+}
+
+// A relationship that Access enforces ties the table to another, which a save that
+// replaces its rows could break: such files are left to Access. Such a table has an
+// index of the relationship's; the refusal names the relationship itself.
+void RefuseEnforcedRelationships(const JetFile& file, const JetTableDef& def,
+                                 const std::string& table) {
+    const bool tied =
+        std::any_of(def.logicalIndexes.begin(), def.logicalIndexes.end(),
+                    [](const JetLogicalIndex& index) { return index.type == kForeignKeyIndex; });
+    if (!tied) {
+        return;
+    }
+    const std::vector<std::string> names = EnforcedRelationships(file, table);
+    std::string named;
+    for (const std::string& name : names) {
+        named += (named.empty() ? " (" : ", ") + name;
+    }
+    JetUnsupported("the table " + table + " takes part in " +
+                   (names.size() > 1 ? "relationships" : "a relationship") +
+                   (named.empty() ? "" : named + ")") +
+                   " that Access enforces and Varnix does not keep");
 }
 
 // A row the save adds: every column null, but for an AutoNumber column (other than
@@ -63,40 +104,71 @@ std::vector<JetField> NewRow(JetTableDef& def, JetTextForm form, std::size_t giv
     return fields;
 }
 
-}  // namespace
-
-std::vector<std::uint8_t> JetSettingsSaved(const JetFile& file, const ConfigValues& values) {
-    if (file.HasDatabasePassword()) {
-        JetUnsupported(
-            "the Access file has a database password, and Varnix does not write "
-            "files that Access guards with one");
+// The definition page of a settings table; a file without it is no file to save into.
+std::uint32_t SettingsTable(const JetFile& file, const std::string& name,
+                            const std::string& missing) {
+    try {
+        return file.TableDefinition(name);
+    } catch (const JetError& error) {
+        if (error.kind() == JetError::Kind::NoSuchTable) {
+            JetUnsupported(missing);
+        }
+        throw;
     }
-    JetPages pages = file.Pages();
-    const JetTextForm form = file.TextForm();
+}
 
-    JetTableDef phone = ReadJetTableDef(pages, file.TableDefinition("phone"));
-    RefuseEnforcedRelationships(phone, "phone");
-    const std::size_t id = ColumnOf(phone, "id");
-    const std::size_t number = ColumnOf(phone, "phone");
-    std::vector<JetStoredRow> old = ReadJetTableRows(pages, phone);
-    std::map<std::int64_t, std::size_t> kept;  // by id, the row it keeps; the later of two wins
+// What the save does with a stored phone row.
+enum class PhoneRow {
+    Goes,       // its slot is empty now, or a later row of its slot is kept
+    TakesSlot,  // it keeps its further columns and takes its slot's number
+    StaysAsIs,  // it names no slot, so no load showed it
+};
+
+struct PhonePlan {
+    std::vector<PhoneRow> fates;      // one a stored row
+    std::map<int, std::size_t> kept;  // by filled slot, the row it keeps
+};
+
+PhonePlan PlanPhoneRows(const JetPages& pages, JetTextForm form, const JetTableDef& phone,
+                        std::size_t id, const std::vector<JetStoredRow>& old,
+                        const ConfigValues& values) {
+    PhonePlan plan{std::vector<PhoneRow>(old.size(), PhoneRow::Goes), {}};
     for (std::size_t r = 0; r < old.size(); ++r) {
         const JetValue value = DecodeJetValue(pages, form, phone.columns[id], old[r].fields[id]);
-        if (value.kind == JetValue::Kind::Integer && value.integer >= 1 &&
-            value.integer <= kSlotCount &&
-            !values.PhoneText(static_cast<int>(value.integer)).empty()) {
-            kept[value.integer] = r;
+        if (value.kind == JetValue::Kind::Other) {
+            JetUnsupported("the column id holds " + JetTypeName(phone.columns[id].type) +
+                           " values, which Varnix cannot read");
+        }
+        const std::optional<int> slot = JetPhoneSlot(value);
+        if (!slot) {
+            plan.fates[r] = PhoneRow::StaysAsIs;
+        } else if (!values.PhoneText(*slot).empty()) {
+            const auto [earlier, first] = plan.kept.emplace(*slot, r);
+            if (!first) {  // the later of two rows wins, as the load shows it
+                plan.fates[earlier->second] = PhoneRow::Goes;
+                earlier->second = r;
+            }
+            plan.fates[r] = PhoneRow::TakesSlot;
         }
     }
+    return plan;
+}
+
+// The phone rows: one a filled slot, ascending, then the rows that name no slot.
+void SavePhoneRows(JetPages& pages, JetTextForm form, std::uint32_t definition,
+                   const ConfigValues& values) {
+    JetTableDef phone = ReadJetTableDef(pages, definition);
+    const std::size_t id = ColumnOf(phone, "id");
+    const std::size_t number = ColumnOf(phone, "phone");
+    const std::vector<JetStoredRow> old = ReadJetTableRows(pages, phone);
+    const PhonePlan plan = PlanPhoneRows(pages, form, phone, id, old, values);
     // The long values of rows that go, and the numbers about to be replaced, give their
     // records back first, so the new ones take their pages.
     for (std::size_t r = 0; r < old.size(); ++r) {
-        const JetValue value = DecodeJetValue(pages, form, phone.columns[id], old[r].fields[id]);
-        const bool stays = value.kind == JetValue::Kind::Integer &&
-                           kept.count(value.integer) != 0 && kept.at(value.integer) == r;
         for (std::size_t c = 0; c < phone.columns.size(); ++c) {
-            if ((!stays || c == number) && IsJetLongValueColumn(phone.columns[c]) &&
-                old[r].fields[c].present) {
+            const bool replaced = plan.fates[r] == PhoneRow::Goes ||
+                                  (plan.fates[r] == PhoneRow::TakesSlot && c == number);
+            if (replaced && IsJetLongValueColumn(phone.columns[c]) && old[r].fields[c].present) {
                 ReleaseLongValue(pages, phone, old[r].fields[c]);
             }
         }
@@ -108,9 +180,9 @@ std::vector<std::uint8_t> JetSettingsSaved(const JetFile& file, const ConfigValu
         if (text.empty()) {
             continue;
         }
-        const auto keeps = kept.find(slot);
+        const auto keeps = plan.kept.find(slot);
         std::vector<JetField> fields =
-            keeps != kept.end() ? old[keeps->second].fields : NewRow(phone, form, id);
+            keeps != plan.kept.end() ? old[keeps->second].fields : NewRow(phone, form, id);
         fields[id] = EncodeJetValue(form, phone.columns[id], JetValue::Int(slot));
         fields[number] = EncodeJetValue(form, phone.columns[number], JetValue::Str(text));
         if (IsJetLongValueColumn(phone.columns[number])) {
@@ -124,10 +196,18 @@ std::vector<std::uint8_t> JetSettingsSaved(const JetFile& file, const ConfigValu
             phone.autoNumber = std::max<std::uint32_t>(phone.autoNumber, slot);
         }
     }
+    for (std::size_t r = 0; r < old.size(); ++r) {
+        if (plan.fates[r] == PhoneRow::StaysAsIs) {
+            rows.push_back(old[r].fields);
+        }
+    }
     ReplaceJetTableRows(pages, form, phone, rows);
+}
 
-    JetTableDef pcong = ReadJetTableDef(pages, file.TableDefinition("pcong"));
-    RefuseEnforcedRelationships(pcong, "pcong");
+// The time-out and the flag in the first pcong row, which is added if there is none.
+void SaveRelaySettings(JetPages& pages, JetTextForm form, std::uint32_t definition,
+                       const ConfigValues& values) {
+    JetTableDef pcong = ReadJetTableDef(pages, definition);
     const std::size_t time = ColumnOf(pcong, "time");
     const std::size_t rec = ColumnOf(pcong, "rec");
     std::vector<std::vector<JetField>> settings;
@@ -142,6 +222,25 @@ std::vector<std::uint8_t> JetSettingsSaved(const JetFile& file, const ConfigValu
     settings[0][time] = EncodeJetValue(form, pcong.columns[time],
                                        JetValue::Int(SavedTimeout(values.TimeoutText())));
     ReplaceJetTableRows(pages, form, pcong, settings);
+}
+
+}  // namespace
+
+std::vector<std::uint8_t> JetSettingsSaved(const JetFile& file, const ConfigValues& values) {
+    if (file.HasDatabasePassword()) {
+        JetUnsupported(
+            "the Access file has a database password, and Varnix does not write "
+            "files that Access guards with one");
+    }
+    const std::uint32_t phone =
+        SettingsTable(file, "phone", "the file holds no table phone, so it is not a settings file");
+    const std::uint32_t pcong =
+        SettingsTable(file, "pcong", "the file has no table pcong for the relay settings");
+    RefuseEnforcedRelationships(file, ReadJetTableDef(file.Pages(), phone), "phone");
+    RefuseEnforcedRelationships(file, ReadJetTableDef(file.Pages(), pcong), "pcong");
+    JetPages pages = file.Pages();
+    SavePhoneRows(pages, file.TextForm(), phone, values);
+    SaveRelaySettings(pages, file.TextForm(), pcong, values);
     return pages.Bytes();
 }
 

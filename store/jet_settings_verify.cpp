@@ -7,6 +7,7 @@
 #include "jet_check.h"
 #include "jet_index_pages.h"
 #include "jet_long_value.h"
+#include "jet_phone_id.h"
 #include "jet_settings.h"
 #include "jet_table_rows.h"
 #include "jet_usage_map.h"
@@ -31,6 +32,47 @@ std::set<std::uint32_t> LongValuePages(const JetPages& pages, const JetTableDef&
     return out;
 }
 
+// The saved phone rows in stored order: one a filled slot, ascending, then the rows of the
+// original that name no slot, as they were.
+void VerifyPhoneRows(const JetFile& before, const JetFile& after, const ConfigValues& values) {
+    const JetTable original = before.ReadTable("phone");
+    const JetTable saved = after.ReadTable("phone");
+    const auto idColumn = [](const JetTable& table) {
+        std::size_t c = 0;
+        while (c < table.columns.size() && !JetSameName(table.columns[c].name, "id")) {
+            ++c;
+        }
+        return c;
+    };
+    const std::size_t id = idColumn(saved);
+    if (id == saved.columns.size() || idColumn(original) != id) {
+        JetDamaged("the saved phone table lost its column id");
+    }
+    std::size_t next = 0;
+    for (int slot = 1; slot <= kSlotCount; ++slot) {
+        if (values.PhoneText(slot).empty()) {
+            continue;
+        }
+        if (next == saved.rows.size() || JetPhoneSlot(saved.rows[next][id]) != slot) {
+            JetDamaged("the saved phone rows are not one a filled slot in slot order, at slot " +
+                       std::to_string(slot));
+        }
+        ++next;
+    }
+    for (const std::vector<JetValue>& row : original.rows) {
+        if (JetPhoneSlot(row[id])) {
+            continue;
+        }
+        if (next == saved.rows.size() || saved.rows[next] != row) {
+            JetDamaged("the save did not keep a phone row that names no slot as it was");
+        }
+        ++next;
+    }
+    if (next != saved.rows.size()) {
+        JetDamaged("the saved phone table holds rows beyond the filled slots and kept rows");
+    }
+}
+
 }  // namespace
 
 void VerifyJetSettingsSaved(const std::vector<std::uint8_t>& original,
@@ -42,6 +84,7 @@ void VerifyJetSettingsSaved(const std::vector<std::uint8_t>& original,
     }
     ConfigRecord back;
     LoadJetSettings(after, back);
+    VerifyPhoneRows(before, after, values);
     for (int slot = 1; slot <= kSlotCount; ++slot) {
         if (back.PhoneText(slot) != values.PhoneText(slot)) {
             JetDamaged("slot " + std::to_string(slot) + " reads back as \"" + back.PhoneText(slot) +

@@ -119,30 +119,49 @@ std::vector<JetRowId> WriteJetTableRows(JetPages& pages, JetTableDef& def,
     std::set<std::uint32_t> full;     // pages a row no longer fitted on
     std::size_t next = 0;             // the next of `own` to reuse
     const auto takePage = [&]() {
-        std::uint32_t page = 0;
         if (next < own.size()) {
-            page = own[next++];
-        } else {
-            page = AllocateJetPage(pages);
-            owned.Set(pages, page, true);
+            return own[next++];
         }
-        ClearDataPage(pages, def, page);
-        used.push_back(page);
+        const std::uint32_t page = AllocateJetPage(pages);
+        owned.Set(pages, page, true);
         return page;
     };
-    std::vector<JetRowId> placed;
-    placed.reserve(rows.size());
-    for (const std::vector<std::uint8_t>& row : rows) {
-        if (row.size() > JetMaxRowSize(pages.Layout())) {
-            JetUnsupported("a row is longer than an Access page holds");
-        }
-        if (used.empty() || !pages.RowFits(used.back(), row.size())) {
-            if (!used.empty()) {
-                full.insert(used.back());
+    // Fills pages in turn, each as far as the rows fit, taking each page from `nextPage`.
+    const auto layOut = [&](const auto& nextPage) {
+        used.clear();
+        full.clear();
+        std::vector<JetRowId> placed;
+        placed.reserve(rows.size());
+        for (const std::vector<std::uint8_t>& row : rows) {
+            if (row.size() > JetMaxRowSize(pages.Layout())) {
+                JetUnsupported("a row is longer than an Access page holds");
             }
-            takePage();
+            if (used.empty() || !pages.RowFits(used.back(), row.size())) {
+                if (!used.empty()) {
+                    full.insert(used.back());
+                }
+                used.push_back(nextPage());
+                ClearDataPage(pages, def, used.back());
+            }
+            placed.push_back({used.back(), pages.AddRow(used.back(), row)});
         }
-        placed.push_back({used.back(), pages.AddRow(used.back(), row)});
+        return placed;
+    };
+    std::vector<JetRowId> placed = layOut(takePage);
+    // A table scan reads the pages in ascending order, so the rows keep their order only
+    // on ascending pages; a page taken from the file's free pages may lie below the
+    // table's own. Every page is empty before it is filled, so the same pages, sorted,
+    // take the rows alike.
+    if (!std::is_sorted(used.begin(), used.end())) {
+        std::vector<std::uint32_t> ascending = used;
+        std::sort(ascending.begin(), ascending.end());
+        std::size_t taken = 0;
+        placed = layOut([&]() {
+            if (taken == ascending.size()) {
+                JetUnsupported("the rows do not fit on the pages they took before");
+            }
+            return ascending[taken++];
+        });
     }
     // Pages the rows no longer need go back to the file's free pages: a data page without
     // rows is something other readers do not expect.

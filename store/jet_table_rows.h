@@ -24,10 +24,11 @@ std::vector<JetStoredRow> ReadJetTableRows(const JetPages& pages, const JetTable
 // The table's data pages (owned, of type data, naming this table), ascending.
 std::vector<std::uint32_t> JetTableDataPages(const JetPages& pages, const JetTableDef& def);
 
-// Replaces every row of the table by `rows`, in that order: the table's data pages are
-// rewritten compactly from the first, pages it no longer needs go back to the file's free
-// pages, and free pages are taken (AllocateJetPage) when they run out. Returns where each row
-// now lies and sets `def.rowCount` (the caller writes the counts back). Throws JetError.
+// Replaces every row of the table by `rows`, in that order, as a table scan reads them
+// back: the table's data pages are rewritten compactly from the first, pages it no longer
+// needs go back to the file's free pages, free pages are taken (AllocateJetPage) when they
+// run out, and the pages are filled in ascending order. Returns where each row now lies and
+// sets `def.rowCount` (the caller writes the counts back). Throws JetError.
 std::vector<JetRowId> WriteJetTableRows(JetPages& pages, JetTableDef& def,
                                         const std::vector<std::vector<std::uint8_t>>& rows);
 

@@ -70,14 +70,15 @@ TEST_F(JetLoadTest, EverySampleLoadsAsItsTablesSay) {
         std::snprintf(number, sizeof number, "+361234567%03d", slot);
         full.push_back(std::to_string(slot) + "=" + number);
     }
+    const char* const kNoPhone = "the file holds no table phone, so it is not a settings file.";
     const Expected expected[] = {
         {"settings_empty.mdb", {}, "0", false, nullptr},
         {"settings_small.mdb", {"3=333"}, "5", true, nullptr},
         {"settings_full500.mdb", full, "1000", true, nullptr},
         {"settings_edge_ids.mdb", {"2=two"}, "-5", false, nullptr},
-        {"settings_no_pcong.mdb", {"1=111"}, "0", false, "no such table: pcong."},
-        {"generic_access97_jet3.mdb", {}, "0", false, "no such table: phone."},
-        {"generic_access2000_jet4.mdb", {}, "0", false, "no such table: phone."},
+        {"settings_no_pcong.mdb", {"1=111"}, "0", false, nullptr},
+        {"generic_access97_jet3.mdb", {}, "0", false, kNoPhone},
+        {"generic_access2000_jet4.mdb", {}, "0", false, kNoPhone},
     };
     for (const Expected& e : expected) {
         SCOPED_TRACE(e.sample);

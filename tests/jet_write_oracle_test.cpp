@@ -23,6 +23,7 @@
 #include "jet_file.h"
 #include "jet_oracles.h"
 #include "jet_samples.h"
+#include "jet_settings.h"
 #include "jet_table_index.h"
 #include "jet_table_rows.h"
 #include "map_values.h"
@@ -301,6 +302,66 @@ TEST_F(JetWriteOracleTest, EditedSettingsSamplesReadAlikeForEveryReader) {
     }
     EXPECT_GE(edited.size(), 4u);
     ExpectOraclesAgree(edited);
+}
+
+// Phone rows a load cannot show: ids 0 and 501, a null id, and a second row of slot 3. The
+// load notes them and shows the later row of slot 3; a save keeps the first three as they
+// were (every column) after the slots' rows, keeps only the shown row of slot 3, and every
+// reader reads the result alike.
+TEST_F(JetWriteOracleTest, RowsALoadCannotShowAreNotedAndASaveKeepsThem) {
+    VARNIX_NEED_JET_SAMPLES(samples);
+    const fs::path file = folder_ / "unshown.mdb";
+    const JetFile sample = JetFile::Open((*samples / "write_extra_columns.mdb").string());
+    JetPages pages = sample.Pages();
+    JetTableDef def = ReadJetTableDef(pages, sample.TableDefinition("phone"));
+    ASSERT_EQ(ColumnNames(sample.ReadTable("phone")),
+              (std::vector<std::string>{"id", "note", "phone"}));
+    std::vector<std::vector<JetField>> rows;
+    for (JetStoredRow& row : ReadJetTableRows(pages, def)) {
+        rows.push_back(std::move(row.fields));
+    }
+    const std::vector<std::vector<JetValue>> unshown = {
+        {JetValue::Int(0), JetValue::Str("below"), JetValue::Str("zero")},
+        {JetValue::Int(501), JetValue{}, JetValue::Str("over")},
+        {JetValue{}, JetValue::Str("no id"), JetValue::Str("nobody")},
+    };
+    const std::vector<JetValue> repeated = {JetValue::Int(3), JetValue::Str("again"),
+                                            JetValue::Str("333")};
+    for (const auto& values : {unshown[0], repeated, unshown[1], unshown[2]}) {
+        std::vector<JetField>& fields = rows.emplace_back(def.columns.size());
+        for (std::size_t c = 0; c < values.size(); ++c) {
+            if (values[c].kind != JetValue::Kind::Null) {
+                fields[c] = EncodeJetValue(sample.TextForm(), def.columns[c], values[c]);
+            }
+        }
+    }
+    ReplaceJetTableRows(pages, sample.TextForm(), def, rows);
+    const Bytes edited = pages.Bytes();
+    std::ofstream(file, std::ios::binary)
+        .write(reinterpret_cast<const char*>(edited.data()), std::streamsize(edited.size()));
+
+    testing::MapValues values;
+    FileDigest digest;
+    LoadNotes notes;
+    LoadJetSettings(file.string(), values, &digest, &notes);
+    EXPECT_EQ(notes.idsOutside, (std::vector<std::int64_t>{0, 501}));
+    EXPECT_EQ(notes.nullIds, 1);
+    EXPECT_EQ(notes.repeatedSlots, std::vector<int>{3});
+    EXPECT_FALSE(notes.noRelaySettings);
+    EXPECT_EQ(values.phones[3], "333");
+    ASSERT_EQ(values.Filled().size(), 10u);
+
+    values.phones[7] = "5551234";
+    SaveJetSettings(file.string(), values, &digest);
+    const JetTable saved = JetFile::Open(file.string()).ReadTable("phone");
+    ASSERT_EQ(saved.rows.size(), 13u);
+    EXPECT_TRUE(saved.rows[2] == repeated) << ShowRow({"id", "note", "phone"}, saved.rows[2]);
+    EXPECT_EQ(saved.rows[6][2], JetValue::Str("5551234"));
+    for (std::size_t r = 0; r < unshown.size(); ++r) {
+        EXPECT_TRUE(saved.rows[10 + r] == unshown[r])
+            << ShowRow({"id", "note", "phone"}, saved.rows[10 + r]);
+    }
+    ExpectOraclesAgree({file});
 }
 
 TEST_F(JetWriteOracleTest, Jet3TablesWrittenAnewReadAlikeForEveryReader) {

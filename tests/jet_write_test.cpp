@@ -4,9 +4,12 @@
 // file byte for byte. This test also runs in the Windows build, under Wine.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <map>
+#include <numeric>
 #include <string>
 
 #include "file_copy.h"
@@ -139,6 +142,31 @@ TEST_F(JetWriteTest, HundredFullSavesKeepTheFileSizeAndAnAutoNumberAboveEveryId)
         if (phone.columns[0].AutoNumber()) {
             EXPECT_GE(phone.autoNumber, 500u);
         }
+    }
+}
+
+// A save of new numbers gives back pages of the phone index that lie among the table's data
+// pages; the next save, of texts long enough to need more data pages, takes them first. A
+// table scan must still find the rows in slot order.
+TEST_F(JetWriteTest, RowsStayInSlotOrderWhenTheTableGrowsOntoPagesAnIndexGaveBack) {
+    VARNIX_NEED_JET_SAMPLES(samples);
+    Bytes bytes = ReadBytes(*samples / "write_full500_indexed.mdb");
+    std::vector<std::int64_t> slots(500);
+    std::iota(slots.begin(), slots.end(), 1);
+    for (const bool longTexts : {false, true}) {
+        SCOPED_TRACE(longTexts ? "long texts" : "numbers");
+        MapValues values;
+        for (int slot = 1; slot <= 500; ++slot) {
+            values.phones[slot] = longTexts ? std::string(87, static_cast<char>('A' + slot % 26))
+                                            : "+3612345182" + std::to_string(1000 + slot).substr(1);
+        }
+        values.timeout = "45";
+        bytes = JetSettingsSaved(JetFile(bytes), values);
+        std::vector<std::int64_t> ids;
+        for (const auto& row : JetFile(bytes).ReadTable("phone").rows) {
+            ids.push_back(row[0].integer);
+        }
+        ASSERT_EQ(ids, slots);
     }
 }
 
@@ -297,6 +325,17 @@ TEST_F(JetWriteTest, RefusedSavesLeaveTheFileByteForByte) {
         fs::permissions(file, fs::perms::owner_read | fs::perms::owner_write);
     }
 
+    // No table for the relay settings: the reason says so.
+    const fs::path noRelay = Copy(*samples, "settings_no_pcong.mdb");
+    const Bytes original = ReadBytes(noRelay);
+    try {
+        Save(noRelay, values);
+        ADD_FAILURE() << "saved into a file without pcong";
+    } catch (const FileRefused& refused) {
+        EXPECT_EQ(refused.Reason(), "the file has no table pcong for the relay settings");
+    }
+    EXPECT_EQ(ReadBytes(noRelay), original);
+
     // Replaced by another program after the load: the other program's file stays.
     const fs::path file = Copy(*samples, "write_pk_index.mdb");
     std::optional<FileDigest> digest;
@@ -315,6 +354,61 @@ TEST_F(JetWriteTest, RefusedSavesLeaveTheFileByteForByte) {
     EXPECT_THROW(Save(file, wrong), FileRefused);
     EXPECT_EQ(ReadBytes(file), replaced);
     EXPECT_FALSE(fs::exists(file.string() + ".varnix-save"));
+}
+
+// A relationship that Access enforces on phone: the sample's primary key made the index of
+// one, and its row in MSysRelationships. The refusal names the relationship, not its index.
+TEST_F(JetWriteTest, ASaveRefusesAnEnforcedRelationshipByItsName) {
+    VARNIX_NEED_JET_SAMPLES(samples);
+    const JetFile sample = JetFile::Open((*samples / "write_pk_index.mdb").string());
+    JetPages pages = sample.Pages();
+    const JetLayout& layout = pages.Layout();
+    const JetTableDef phone = ReadJetTableDef(pages, sample.TableDefinition("phone"));
+    ASSERT_EQ(phone.realIndexes.size(), 1u);
+    ASSERT_EQ(phone.logicalIndexes.size(), 1u);
+    // The logical index's entry follows the columns, their names (UCS-2 after a length) and
+    // the real index's entry.
+    std::size_t type = layout.tdefBlocks + layout.realIndexCountEntry +
+                       phone.columns.size() * layout.columnEntry + layout.realIndexEntry +
+                       layout.logicalIndexType;
+    for (const JetColumnDef& column : phone.columns) {
+        type += 2 + 2 * column.name.size();
+    }
+    std::uint8_t* definition = pages.MutablePage(phone.page);
+    ASSERT_EQ(definition[type], 0x01) << "the primary key's type";
+    definition[type] = 0x02;
+
+    const auto tables = sample.Tables();
+    const auto entry = std::find_if(tables.begin(), tables.end(), [](const auto& table) {
+        return table.name == "MSysRelationships";
+    });
+    ASSERT_NE(entry, tables.end());
+    JetTableDef relationships = ReadJetTableDef(pages, entry->definition);
+    const std::map<std::string, JetValue> row = {{"ccolumn", JetValue::Int(1)},
+                                                 {"grbit", JetValue::Int(0)},
+                                                 {"icolumn", JetValue::Int(0)},
+                                                 {"szColumn", JetValue::Str("id")},
+                                                 {"szObject", JetValue::Str("phone")},
+                                                 {"szReferencedColumn", JetValue::Str("time")},
+                                                 {"szReferencedObject", JetValue::Str("pcong")},
+                                                 {"szRelationship", JetValue::Str("Slots")}};
+    std::vector<JetField> fields;
+    for (const JetColumnDef& column : relationships.columns) {
+        fields.push_back(EncodeJetValue(sample.TextForm(), column, row.at(column.name)));
+    }
+    ReplaceJetTableRows(pages, sample.TextForm(), relationships, {fields});
+
+    MapValues values;
+    values.phones = {{7, "5551234"}};
+    values.timeout = "45";
+    try {
+        JetSettingsSaved(JetFile(pages.Bytes()), values);
+        ADD_FAILURE() << "saved";
+    } catch (const JetError& error) {
+        EXPECT_STREQ(error.what(),
+                     "the table phone takes part in a relationship (Slots) that Access enforces "
+                     "and Varnix does not keep");
+    }
 }
 
 #ifndef _WIN32

@@ -3,9 +3,10 @@
 // must refuse exactly the values it cannot store: invalid UTF-8, a text longer than the
 // column, a character an index on the column has no key for, a time-out that is no 32-bit
 // integer. Anything else must pass the writer's own verify step, load back as the values
-// meant, keep the other columns of the rows it keeps and every other table as they were,
-// and bear a second save onto the saved file. The input picks the sample, the slots and
-// their texts, the time-out text and the flag of each save.
+// meant, keep the other columns of the rows it keeps, the phone rows without a slot's id
+// and every other table as they were, and bear a second save onto the saved file. The
+// input picks the sample, the slots and their texts, the time-out text and the flag of
+// each save.
 //
 // The samples are read once at start-up from the folder VARNIX_JET_SAMPLES names (as
 // scripts/fuzz sets it), else ../shared/jet-samples beside the project; without them the
@@ -459,7 +460,8 @@ void CheckSaved(const Bytes& before, const Bytes& saved, const Values& values,
              std::to_string(values.flag));
     }
 
-    // phone: one row a filled slot, ascending; a kept slot keeps its other columns.
+    // phone: one row a filled slot, ascending, a kept slot keeping its other columns; then
+    // the rows without a slot's id (null, or outside 1 to 500) as they were, in their order.
     const JetTable phoneBefore = old.ReadTable("phone");
     const JetTable phone = now.ReadTable("phone");
     if (!SameColumns(phone.columns, phoneBefore.columns)) {
@@ -493,8 +495,19 @@ void CheckSaved(const Bytes& before, const Bytes& saved, const Values& values,
         }
         ++next;
     }
+    // Then the rows no load shows, those without a slot's id, as they were.
+    for (const auto& row : phoneBefore.rows) {
+        if (row[id].kind == JetValue::Kind::Integer && row[id].integer >= 1 &&
+            row[id].integer <= kSlotCount) {
+            continue;
+        }
+        if (next == phone.rows.size() || phone.rows[next] != row) {
+            Fail("a phone row without a slot's id was not kept as it was after the slots' rows");
+        }
+        ++next;
+    }
     if (next != phone.rows.size()) {
-        Fail("phone holds rows beyond the filled slots");
+        Fail("phone holds rows beyond the filled slots and the rows without a slot");
     }
 
     // pcong: the first row changed in time and rec only, the others as they were.
