@@ -199,7 +199,7 @@ void LoadSettings(AdoQuery& query, const std::string& path, ConfigValues& values
         if (StoredAsOf(path) == StoredAs::Access) {
             FileDigest read;
             try {
-                LoadJetSettings(path, values, &read);
+                LoadJetSettings(path, values, &read, &found);
             } catch (...) {
                 if (digest != nullptr && read.size != 0) {
                     *digest = read;

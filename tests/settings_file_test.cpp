@@ -176,8 +176,8 @@ TEST_F(SettingsFileTest, LoadTakesWhatIsStoredAsItIs) {
     EXPECT_EQ(form1->Label3->text().toStdString(), file.string());
     // One message says what the window cannot show as it stands, and the first slot whose
     // text cannot go to the device is selected.
-    ASSERT_EQ(Texts(), std::vector<std::string>{"Not all of " + file.string() +
-                                                " is shown as it stands."});
+    ASSERT_EQ(Texts(),
+              std::vector<std::string>{"Not all of " + file.string() + " is shown as it stands."});
     EXPECT_EQ(messages[0].detail,
               "3 rows of the phone table have ids outside 1 to 500 (501, 0, -4): they are kept "
               "in the file but not shown.\n1 row of the phone table has no id: it is kept in the "
@@ -264,7 +264,8 @@ TEST_F(SettingsFileTest, LoadOfABadFileReportsAndStillSetsTheWorkFile) {
 
 TEST_F(SettingsFileTest, FailedSaveLeavesTheFileByteForByte) {
     const fs::path file = NewFile("keep.mdb");
-    Sql(file, "insert into phone values (1, '1111'), (2, '2222'); insert into pcong values (9, 1);");
+    Sql(file,
+        "insert into phone values (1, '1111'), (2, '2222'); insert into pcong values (9, 1);");
     Load(file);
     const std::string before = testing::ConfigSandbox::Read(file);
     form1->StringGrid1->SetCell(1, 1, "");
