@@ -324,11 +324,22 @@ if [ -z "$with_device" ]; then
     chmod 666 "$shut/shut/open.mdb"
     chmod 555 "$shut/shut"
     as_user=()
-    [ "$(id -u)" -ne 0 ] || as_user=(setpriv --reuid=65534 --regid=65534 --clear-groups)
+    user_program=$program
+    user_template=$(dirname "$program")/../share/varnix
+    if [ "$(id -u)" -eq 0 ]; then
+        as_user=(setpriv --reuid=65534 --regid=65534 --clear-groups)
+        # The build may lie where nobody can reach it (under /root, say): nobody runs a
+        # copy of the program with a copy of the template.
+        mkdir "$shut/bin" "$shut/template"
+        cp "$program" "$shut/bin/"
+        cp "$user_template/zur.mdb" "$shut/template/"
+        user_program=$shut/bin/$(basename "$program")
+        user_template=$shut/template
+    fi
     for file in open.mdb new.mdb list.csv; do
         status=0
-        HOME=$shut XDG_CONFIG_HOME=$shut "${as_user[@]}" "$program" read "$shut/shut/$file" \
-            --port COM9 >out 2>err || status=$?
+        HOME=$shut XDG_CONFIG_HOME=$shut WINDIR=$user_template "${as_user[@]}" "$user_program" \
+            read "$shut/shut/$file" --port COM9 >out 2>err || status=$?
         refused "read into $file in a folder this user may not write" \
             "this user may not write into the folder $shut/shut"
     done
