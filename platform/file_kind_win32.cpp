@@ -12,20 +12,6 @@ namespace varnix {
 
 namespace {
 
-std::string Reason(DWORD code) {
-    wchar_t* text = nullptr;
-    const DWORD length = FormatMessageW(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-        nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-    std::wstring message = length > 0 ? std::wstring(text, length) : std::wstring();
-    LocalFree(text);
-    while (!message.empty() && (message.back() == L'\n' || message.back() == L'\r' ||
-                                message.back() == L' ' || message.back() == L'.')) {
-        message.pop_back();
-    }
-    return message.empty() ? "system error " + std::to_string(code) : Utf8FromUtf16(message);
-}
-
 // A name in the device namespace, or one of the reserved device names (CON, NUL, COM1,
 // ...), which Windows takes as the device in any folder and with any extension.
 bool IsDeviceName(const std::wstring& path) {
@@ -63,7 +49,7 @@ PathKind PathKindOf(const std::string& path, std::string* failure) {
             return PathKind::Missing;
         }
         if (failure != nullptr) {
-            *failure = Reason(error);
+            *failure = SystemErrorText(error);
         }
         return PathKind::Unknown;
     }
@@ -90,7 +76,7 @@ FolderWrite TryNewFileIn(const std::string& folder, std::string& failure) {
         FILE_ATTRIBUTE_TEMPORARY | FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         const DWORD error = GetLastError();
-        failure = Reason(error);
+        failure = SystemErrorText(error);
         return error == ERROR_ACCESS_DENIED   ? FolderWrite::Denied
                : error == ERROR_WRITE_PROTECT ? FolderWrite::ReadOnlyDisk
                                               : FolderWrite::Failed;

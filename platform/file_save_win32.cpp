@@ -10,20 +10,6 @@ namespace varnix {
 
 namespace {
 
-std::string Reason(DWORD code) {
-    wchar_t* text = nullptr;
-    const DWORD length = FormatMessageW(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-        nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-    std::wstring message = length > 0 ? std::wstring(text, length) : std::wstring();
-    LocalFree(text);
-    while (!message.empty() && (message.back() == L'\n' || message.back() == L'\r' ||
-                                message.back() == L' ' || message.back() == L'.')) {
-        message.pop_back();
-    }
-    return message.empty() ? "system error " + std::to_string(code) : Utf8FromUtf16(message);
-}
-
 // The full path, with backslashes. Wine's ReplaceFile moves the original aside through a
 // temporary name in a folder it cuts from the path as written, at the last backslash: a
 // bare file name or a path with forward slashes gives it none, and the call fails with
@@ -52,21 +38,21 @@ std::string WriteNewFileDurably(const std::string& path, const std::vector<std::
     const HANDLE file = CreateFileW(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                     FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
-        return Reason(GetLastError());
+        return SystemErrorText(GetLastError());
     }
     std::string error;
     for (std::size_t done = 0; done < bytes.size() && error.empty();) {
         const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - done, 1 << 20));
         DWORD put = 0;
         if (WriteFile(file, bytes.data() + done, chunk, &put, nullptr) == FALSE) {
-            error = Reason(GetLastError());
+            error = SystemErrorText(GetLastError());
         } else if (put == 0) {
             error = "the disk took no more bytes";
         }
         done += put;
     }
     if (error.empty() && FlushFileBuffers(file) == FALSE) {
-        error = Reason(GetLastError());
+        error = SystemErrorText(GetLastError());
     }
     CloseHandle(file);
     if (!error.empty()) {
@@ -83,7 +69,7 @@ std::string ReplaceFileAtomically(const std::string& replacement, const std::str
         return {};
     }
     // With no backup name asked for, a failed call leaves the original under its own name.
-    return Reason(GetLastError());
+    return SystemErrorText(GetLastError());
 }
 
 std::string FinalPathOf(const std::string& path) {

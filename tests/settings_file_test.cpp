@@ -10,34 +10,14 @@
 
 #include "jet_file.h"
 #include "main_window_fixture.h"
+#include "sqlite_sql.h"
 
 namespace varnix {
 namespace {
 
 namespace fs = std::filesystem;
 
-// Runs SQL on a file, creating it; returns the rows of the last statement as text.
-std::vector<std::string> Sql(const fs::path& file, const std::string& sql) {
-    sqlite3* db = nullptr;
-    EXPECT_EQ(sqlite3_open(file.c_str(), &db), SQLITE_OK);
-    std::vector<std::string> rows;
-    char* error = nullptr;
-    sqlite3_exec(
-        db, sql.c_str(),
-        [](void* out, int count, char** values, char**) {
-            std::string row;
-            for (int i = 0; i < count; ++i) {
-                row += (i ? "|" : "") + std::string(values[i] ? values[i] : "NULL");
-            }
-            static_cast<std::vector<std::string>*>(out)->push_back(row);
-            return 0;
-        },
-        &rows, &error);
-    EXPECT_EQ(error, nullptr) << error;
-    sqlite3_free(error);
-    sqlite3_close(db);
-    return rows;
-}
+using testing::Sql;
 
 void MakeSqliteWorkFile(const fs::path& file) {
     Sql(file,

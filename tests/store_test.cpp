@@ -18,6 +18,7 @@
 #include "load_notes.h"
 #include "map_values.h"
 #include "settings_file.h"
+#include "sqlite_sql.h"
 
 namespace varnix {
 namespace {
@@ -26,28 +27,7 @@ namespace fs = std::filesystem;
 
 using Values = testing::MapValues;
 
-// Runs SQL on an SQLite file, creating it; the rows of the last statement, "a|b".
-std::vector<std::string> Sql(const std::string& file, const std::string& sql) {
-    sqlite3* db = nullptr;
-    EXPECT_EQ(sqlite3_open(file.c_str(), &db), SQLITE_OK);
-    std::vector<std::string> rows;
-    char* error = nullptr;
-    sqlite3_exec(
-        db, sql.c_str(),
-        [](void* out, int count, char** values, char**) {
-            std::string row;
-            for (int i = 0; i < count; ++i) {
-                row += (i ? "|" : "") + std::string(values[i] ? values[i] : "NULL");
-            }
-            static_cast<std::vector<std::string>*>(out)->push_back(row);
-            return 0;
-        },
-        &rows, &error);
-    EXPECT_EQ(error, nullptr) << error;
-    sqlite3_free(error);
-    sqlite3_close(db);
-    return rows;
-}
+using testing::Sql;
 
 class StoreTest : public ::testing::Test {
   protected:
