@@ -125,14 +125,16 @@ void CommandRun::RunRead() {
 
 void CommandRun::RunWrite() {
     const std::string& file = options_.arguments[0];
-    if (IsCsvName(file) && (!options_.timeoutMs || !options_.externalDisconnect)) {
-        Finish(kExitUsage,
-               "Project1: " + file +
-                   " holds no relay settings: give --timeout MS and --external-disconnect "
-                   "on|off");
+    const bool settingsGiven = options_.timeoutMs && options_.externalDisconnect;
+    if (IsCsvName(file) && !settingsGiven) {
+        FailNoSettings(file);
         return;
     }
     if (!LoadSource(file)) {
+        return;
+    }
+    if (sourceLacksSettings_ && !settingsGiven) {
+        FailNoSettings(file);
         return;
     }
     if (values_.FilledSlots() == 0 && !options_.allowEmpty) {
@@ -220,9 +222,19 @@ bool CommandRun::LoadSource(const std::string& path) {
     return LoadInto(path, values_);
 }
 
+void CommandRun::FailNoSettings(const std::string& file) {
+    Finish(kExitUsage, "Project1: " + file +
+                           " holds no relay settings: give --timeout MS and "
+                           "--external-disconnect on|off");
+}
+
 bool CommandRun::LoadInto(const std::string& path, ConfigValues& values) {
     try {
-        std::vector<std::string> warnings = DescribeLoadNotes(session_.Files().Load(path, values));
+        const LoadNotes notes = session_.Files().Load(path, values);
+        if (&values == &values_) {
+            sourceLacksSettings_ = notes.noRelaySettings;
+        }
+        std::vector<std::string> warnings = DescribeLoadNotes(notes);
         // Texts that cannot go to the device: a write refuses them itself, and an export to
         // CSV names each one.
         WriteCheck check = CheckWriteValues(values);

@@ -45,6 +45,8 @@ class CommandRun : public QObject {
     bool LoadSource(const std::string& path);
     bool LoadInto(const std::string& path, ConfigValues& values);
     void ApplySettingOptions();
+    // A write needs the relay settings from its file or from the options.
+    void FailNoSettings(const std::string& file);
     // Checks before a read that its file can take the result, so that a long read is not
     // wasted on it; false when it cannot (said and finished).
     bool CheckTarget(const std::string& path);
@@ -77,6 +79,8 @@ class CommandRun : public QObject {
     std::string port_;
     // The read's file is a settings file that was there: it is saved in place.
     bool targetExisted_ = false;
+    // The file last loaded into the values has no relay settings.
+    bool sourceLacksSettings_ = false;
     bool finished_ = false;
     // The signal that stopped the run, 0 when none did.
     int stopSignal_ = 0;

@@ -154,6 +154,10 @@ grep -qx '12=+385100012' "$state" || fail "an empty write without --allow-empty 
 sqlite3 odd.mdb "create table phone (id integer, phone text);
     create table pcong (time integer, rec integer); insert into pcong values (-5, 0);
     insert into phone values (3, 'two'), (4, '12345678901234567890'), (40, '+3851');"
+sqlite3 unset.mdb "create table phone (id integer, phone text); insert into phone values (1, '5');"
+run -- write unset.mdb
+expect 2 "write a settings file without relay settings"
+has err "unset.mdb holds no relay settings: give --timeout MS" || fail "no relay settings: reason"
 run -- write odd.mdb
 expect 3 "write a file whose values cannot go to the device"
 has err "Please enter the digital. 2 slots cannot go to the device: slot 3 \"two\"" ||
