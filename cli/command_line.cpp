@@ -60,7 +60,7 @@ constexpr char kUsage[] =
 std::optional<int> RunCommandLineOptions(int argc, const char* const* argv, std::FILE* out) {
     for (int i = 1; i < argc; ++i) {
         const std::string_view option = argv[i];
-        if (option == "--version") {
+        if (option == "--version" || option == "-V") {
             UseParentConsole();
             std::fprintf(out, "Project1 (Varnix) %s\n", VARNIX_VERSION);
             return 0;

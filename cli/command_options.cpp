@@ -14,11 +14,19 @@ namespace varnix {
 
 namespace {
 
-constexpr std::array<std::string_view, 5> kCommands = {"read", "write", "password", "convert",
-                                                       "compare"};
-// The command line's own options; Qt's options start with a single "-".
-constexpr std::array<std::string_view, 6> kOptions = {
-    "--port", "--timeout", "--external-disconnect", "--quiet", "--verify", "--allow-empty"};
+constexpr std::array<std::string_view, 8> kCommands = {"read",  "write",    "compare", "show",
+                                                       "check", "password", "convert", "ports"};
+// The command line's own options. Qt's options also start with a single "-", but none of
+// them is one of our short ones.
+constexpr std::array<std::string_view, 9> kOptions = {
+    "--port",  "--timeout", "--external-disconnect",
+    "--quiet", "--verify",  "--allow-empty",
+    "--json",  "--link",    "--unlink"};
+constexpr std::array<std::string_view, 2> kShortOptions = {"-p", "-q"};
+
+bool IsShortOption(std::string_view word) {
+    return std::find(kShortOptions.begin(), kShortOptions.end(), word) != kShortOptions.end();
+}
 
 // A word meant as a file's name rather than a command: one with a folder or an extension.
 bool LooksLikeFile(std::string_view word) {
@@ -70,8 +78,13 @@ bool CheckedFlag(const std::string& text) {
 void CheckArguments(const CommandOptions& options) {
     const std::size_t count = options.arguments.size();
     const std::string& command = options.command;
-    if ((command == "read" || command == "write" || command == "compare") && count != 1) {
+    const bool oneFile =
+        command == "read" || command == "write" || command == "compare" || command == "check";
+    if (oneFile && count != 1) {
         throw UsageError(command + " takes one file: Project1 " + command + " FILE");
+    }
+    if ((command == "show" || command == "ports") && count != 0) {
+        throw UsageError(command + " takes no file");
     }
     if (command == "convert" && count != 2) {
         throw UsageError("convert takes two files: Project1 convert IN OUT");
@@ -88,11 +101,24 @@ void CheckArguments(const CommandOptions& options) {
         }
     }
     const bool settings = options.timeoutMs || options.externalDisconnect;
-    if (settings && command != "write" && command != "convert") {
-        throw UsageError("--timeout and --external-disconnect go with write and convert");
+    if (settings && command != "write" && command != "convert" && command != "check") {
+        throw UsageError("--timeout and --external-disconnect go with write, convert and check");
     }
-    if (options.port && command == "convert") {
-        throw UsageError("convert does not use a port");
+    if (options.port && (command == "convert" || command == "check" || command == "ports")) {
+        throw UsageError(command + " does not use a port");
+    }
+    if (options.json && command != "ports" && command != "show" && command != "check" &&
+        command != "compare") {
+        throw UsageError("--json goes with ports, show, check and compare");
+    }
+    if ((options.link || options.unlink) && command != "ports") {
+        throw UsageError(std::string(options.link ? "--link" : "--unlink") + " goes with ports");
+    }
+    if (options.link && options.unlink) {
+        throw UsageError("--link and --unlink go one at a time");
+    }
+    if (options.port == kAutoPort && command == "password" && count == 1) {
+        throw UsageError("a password is set on a port named, not on --port auto");
     }
     if ((options.verify || options.allowEmpty) && command != "write") {
         throw UsageError(std::string(options.verify ? "--verify" : "--allow-empty") +
@@ -107,6 +133,9 @@ std::optional<std::string> FileToOpen(int argc, const char* const* argv) {
     for (int i = 1; i < argc; ++i) {
         const std::string_view word = argv[i];
         if (word.substr(0, 2) == "--") {
+            return std::nullopt;
+        }
+        if (IsShortOption(word)) {
             return std::nullopt;
         }
         if (word.size() > 1 && word[0] == '-') {
@@ -129,6 +158,8 @@ bool NamesCommand(int argc, const char* const* argv) {
                     return true;
                 }
             }
+        } else if (IsShortOption(word) || word == "-") {
+            return true;
         } else if (word.size() > 1 && word[0] == '-') {
             ++i;  // a Qt option such as -platform, and its value
         } else {
@@ -143,14 +174,24 @@ CommandOptions ParseCommandOptions(int argc, const char* const* argv) {
     for (int i = 1; i < argc; ++i) {
         const std::string_view word = argv[i];
         std::optional<std::string> value;
-        if (TakeOption("--port", argc, argv, i, value)) {
+        if (TakeOption("--port", argc, argv, i, value) || TakeOption("-p", argc, argv, i, value)) {
             options.port = CheckedPortName(*value);
         } else if (TakeOption("--timeout", argc, argv, i, value)) {
             options.timeoutMs = CheckedTimeout(*value);
         } else if (TakeOption("--external-disconnect", argc, argv, i, value)) {
             options.externalDisconnect = CheckedFlag(*value);
-        } else if (word == "--quiet") {
+        } else if (word == "--quiet" || word == "-q") {
             options.quiet = true;
+        } else if (word == "--json") {
+            options.json = true;
+        } else if (word == "--link") {
+            if (i + 2 >= argc) {
+                throw UsageError("--link needs a port name and a device: --link COM3 DEVICE");
+            }
+            options.link = {CheckedComName(argv[i + 1]), argv[i + 2]};
+            i += 2;
+        } else if (TakeOption("--unlink", argc, argv, i, value)) {
+            options.unlink = CheckedComName(*value);
         } else if (word == "--verify") {
             options.verify = true;
         } else if (word == "--allow-empty") {
@@ -161,6 +202,8 @@ CommandOptions ParseCommandOptions(int argc, const char* const* argv) {
             }
         } else if (word.size() > 1 && word[0] == '-') {
             throw UsageError("unknown option " + std::string(word));
+        } else if (word == "-" && options.command.empty()) {
+            throw UsageError("- stands for standard input or output after a command");
         } else if (options.command.empty()) {
             if (!IsCommand(word)) {
                 throw UsageError(LooksLikeFile(word) ? std::string(word) + ": no such file"
@@ -172,13 +215,21 @@ CommandOptions ParseCommandOptions(int argc, const char* const* argv) {
         }
     }
     if (options.command.empty()) {
-        throw UsageError("no command: give read, write, compare, password or convert");
+        throw UsageError(
+            "no command: give read, write, compare, show, check, password, convert or ports");
     }
     CheckArguments(options);
     return options;
 }
 
 std::string CheckedPortName(const std::string& name) {
+    if (name == kAutoPort) {
+        return name;
+    }
+    return CheckedComName(name);
+}
+
+std::string CheckedComName(const std::string& name) {
     std::string upper = name;
     std::transform(upper.begin(), upper.end(), upper.begin(),
                    [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
@@ -191,7 +242,7 @@ std::string CheckedPortName(const std::string& name) {
     if (IsDevicePathName(name)) {
         return name;
     }
-    throw UsageError("--port takes COM1 to COM15" +
+    throw UsageError("a port is COM1 to COM15" +
                      std::string(IsDevicePathName("/") ? " or a device path" : "") + ", not \"" +
                      name + "\"");
 }

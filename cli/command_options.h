@@ -23,16 +23,35 @@ class UsageError : public std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
+// The port option's value that asks to find the port the relay answers on.
+inline constexpr char kAutoPort[] = "auto";
+
+// A port name tied to a device by `ports --link`.
+struct PortLinkRequest {
+    std::string name;
+    std::string device;
+};
+
 struct CommandOptions {
-    std::string command;  // "read", "write", "compare", "password" or "convert"
+    // "read", "write", "compare", "show", "check", "password", "convert" or "ports"
+    std::string command;
     std::vector<std::string> arguments;
     std::optional<std::string> port;
     std::optional<int> timeoutMs;
     std::optional<bool> externalDisconnect;
     bool quiet = false;
-    bool verify = false;      // write: read the device back and compare
-    bool allowEmpty = false;  // write: a file without numbers may empty the device
+    bool verify = false;                  // write: read the device back and compare
+    bool allowEmpty = false;              // write: a file without numbers may empty the device
+    bool json = false;                    // one JSON object on standard output instead of the lines
+    std::optional<PortLinkRequest> link;  // ports --link COMn DEVICE
+    std::optional<std::string> unlink;    // ports --unlink COMn
 };
+
+// "-" as a file: standard input for what is read, standard output for what is written;
+// always CSV.
+inline bool IsStandardStream(const std::string& path) {
+    return path == "-";
+}
 
 // The file that the one argument names when it is an existing file, as a double-click on
 // a settings file or a desktop's "Open with" gives it: the window opens with it loaded.
@@ -47,8 +66,10 @@ bool NamesCommand(int argc, const char* const* argv);
 // Options may stand before, between or after the arguments. Throws UsageError.
 CommandOptions ParseCommandOptions(int argc, const char* const* argv);
 
-// "COM1" to "COM15" (in any case, given back in capitals), or on Linux a device path;
-// throws UsageError otherwise.
+// "COM1" to "COM15" (in any case, given back in capitals), on Linux a device path, or
+// kAutoPort; throws UsageError otherwise.
 std::string CheckedPortName(const std::string& name);
+// The same without kAutoPort.
+std::string CheckedComName(const std::string& name);
 
 }  // namespace varnix

@@ -5,7 +5,9 @@
 #include <atomic>
 #include <csignal>
 #include <exception>
+#include <stdexcept>
 
+#include "command_reports.h"
 #include "config_comparison.h"
 #include "console.h"
 #include "file_save.h"
@@ -39,6 +41,32 @@ extern "C" void OnInterrupt(int signal) {
 std::string ReasonFor(const std::string& path, const std::string& what) {
     const std::string prefix = path + ": ";
     return what.compare(0, prefix.size(), prefix) == 0 ? what.substr(prefix.size()) : what;
+}
+
+// What a file argument names in messages: "-" is a standard stream.
+std::string Shown(const std::string& path, bool input) {
+    if (!IsStandardStream(path)) {
+        return path;
+    }
+    return input ? "standard input" : "standard output";
+}
+
+// A CSV file, or "-", which always carries CSV.
+bool IsCsvFile(const std::string& path) {
+    return IsCsvName(path) || IsStandardStream(path);
+}
+
+std::string ReadAll(std::FILE* stream) {
+    std::string text;
+    char buffer[4096];
+    std::size_t got = 0;
+    while ((got = std::fread(buffer, 1, sizeof buffer, stream)) > 0) {
+        text.append(buffer, got);
+    }
+    if (std::ferror(stream)) {
+        throw std::runtime_error("it could not be read");
+    }
+    return text;
 }
 
 std::string Numbers(int count) {
@@ -90,6 +118,10 @@ void CommandRun::Run() {
         RunPassword();
     } else if (options_.command == "compare") {
         RunCompare();
+    } else if (options_.command == "show") {
+        RunShow();
+    } else if (options_.command == "check") {
+        RunCheck();
     } else {
         RunConvert();
     }
@@ -126,7 +158,7 @@ void CommandRun::RunRead() {
 void CommandRun::RunWrite() {
     const std::string& file = options_.arguments[0];
     const bool settingsGiven = options_.timeoutMs && options_.externalDisconnect;
-    if (IsCsvName(file) && !settingsGiven) {
+    if (IsCsvFile(file) && !settingsGiven) {
         FailNoSettings(file);
         return;
     }
@@ -161,9 +193,42 @@ void CommandRun::RunCompare() {
     session_.ReadCopy();
 }
 
+void CommandRun::RunShow() {
+    if ((port_ = ChosenPort()).empty()) {
+        return;
+    }
+    session_.SetPortName(port_);
+    progress_.Show("reading from " + port_);
+    session_.ReadCopy();
+}
+
+void CommandRun::RunCheck() {
+    const std::string& file = options_.arguments[0];
+    if (!LoadSource(file)) {
+        return;
+    }
+    ApplySettingOptions();
+    const bool settingsGiven = options_.timeoutMs && options_.externalDisconnect;
+    const CheckFindings findings{Shown(file, true), Summarise(values_), CheckWriteValues(values_),
+                                 (IsCsvFile(file) || sourceLacksSettings_) && !settingsGiven};
+    if (options_.json) {
+        PrintResult(CheckJson(findings));
+    }
+    if (findings.check.Passed()) {
+        Finish(kExitDone, CheckLine(findings));
+        return;
+    }
+    std::string reason = findings.check.Text();
+    std::replace(reason.begin(), reason.end(), '\n', ' ');
+    FailFile(file, reason, true);
+}
+
 void CommandRun::Compare() {
     const std::string& file = options_.arguments[0];
     const auto differences = CompareConfigs(session_.DeviceCopy(), values_);
+    if (options_.json) {
+        PrintResult(CompareJson(port_, Shown(file, true), differences));
+    }
     const std::string opening = (options_.verify ? WroteLine() + " Read back, the device on "
                                                  : std::string("The device on ")) +
                                 port_;
@@ -172,7 +237,7 @@ void CommandRun::Compare() {
         return;
     }
     progress_.End();
-    if (!options_.quiet) {
+    if (!options_.quiet && !options_.json) {
         for (const ConfigDifference& difference : differences) {
             std::fprintf(out_, "%s\n", DescribeDifference(difference).c_str());
         }
@@ -196,6 +261,13 @@ void CommandRun::RunPassword() {
     }
 }
 
+void CommandRun::PrintResult(const std::string& text) {
+    progress_.End();
+    std::fprintf(out_, "%s\n", text.c_str());
+    std::fflush(out_);
+    resultPrinted_ = true;
+}
+
 void CommandRun::RunConvert() {
     const std::string& in = options_.arguments[0];
     const std::string& out = options_.arguments[1];
@@ -210,11 +282,11 @@ void CommandRun::RunConvert() {
     ApplySettingOptions();
     targetExisted_ = PathExists(out);
     if (SaveTarget(out)) {
-        if (IsCsvName(out)) {
-            Warn(out, UnimportableTexts(values_));
+        if (IsCsvFile(out)) {
+            Warn(out, UnimportableTexts(values_), false);
         }
-        Finish(kExitDone, "Converted " + Numbers(values_.FilledSlots()) + " from " + in + " into " +
-                              out + ".");
+        Finish(kExitDone, "Converted " + Numbers(values_.FilledSlots()) + " from " +
+                              Shown(in, true) + " into " + Shown(out, false) + ".");
     }
 }
 
@@ -230,6 +302,11 @@ void CommandRun::FailNoSettings(const std::string& file) {
 
 bool CommandRun::LoadInto(const std::string& path, ConfigValues& values) {
     try {
+        if (IsStandardStream(path)) {
+            MakeBinary(stdin);
+            ImportPhoneCsv(ReadAll(stdin), values);
+            return true;
+        }
         const LoadNotes notes = session_.Files().Load(path, values);
         if (&values == &values_) {
             sourceLacksSettings_ = notes.noRelaySettings;
@@ -239,16 +316,17 @@ bool CommandRun::LoadInto(const std::string& path, ConfigValues& values) {
         // CSV names each one.
         WriteCheck check = CheckWriteValues(values);
         check.timeout.reset();
-        const bool intoCsv = options_.command == "convert" && IsCsvName(options_.arguments[1]);
-        if (!check.Passed() && options_.command != "write" && !intoCsv) {
+        const bool intoCsv = options_.command == "convert" && IsCsvFile(options_.arguments[1]);
+        const bool refusedLater = options_.command == "write" || options_.command == "check";
+        if (!check.Passed() && !refusedLater && !intoCsv) {
             std::string text = check.Text();
             text.pop_back();  // the full stop
             warnings.push_back(text);
         }
-        Warn(path, warnings);
+        Warn(path, warnings, true);
         return true;
     } catch (const std::exception& error) {
-        FailFile(path, ReasonFor(path, error.what()));
+        FailFile(path, ReasonFor(path, error.what()), true);
         return false;
     }
 }
@@ -263,6 +341,9 @@ void CommandRun::ApplySettingOptions() {
 }
 
 bool CommandRun::CheckTarget(const std::string& path) {
+    if (IsStandardStream(path)) {
+        return true;
+    }
     targetExisted_ = PathExists(path);
     try {
         session_.Files().CheckSaveTarget(path);
@@ -280,6 +361,18 @@ bool CommandRun::CheckTarget(const std::string& path) {
 }
 
 bool CommandRun::SaveTarget(const std::string& path) {
+    if (IsStandardStream(path)) {
+        // The CSV is the output; the result line goes to standard error beside the progress.
+        MakeBinary(out_);
+        const std::string csv = ExportPhoneCsv(values_);
+        std::fwrite(csv.data(), 1, csv.size(), out_);
+        if (std::fflush(out_) != 0) {
+            FailFile(path, "standard output could not be written");
+            return false;
+        }
+        resultPrinted_ = true;
+        return true;
+    }
     const bool fromTemplate = !targetExisted_ && !IsCsvName(path);
     try {
         if (fromTemplate) {
@@ -314,12 +407,12 @@ void CommandRun::OnFinished(TransferKind kind) {
         case TransferKind::Read: {
             const std::string& file = options_.arguments[0];
             if (session_.ReadingCopy()) {
-                Compare();
+                options_.command == "show" ? Show() : Compare();
                 break;
             }
             if (SaveTarget(file)) {
                 Finish(kExitDone, "Read " + Numbers(values_.FilledSlots()) + " from " + port_ +
-                                      " into " + file + ".");
+                                      " into " + Shown(file, false) + ".");
             }
             break;
         }
@@ -341,20 +434,28 @@ void CommandRun::OnFinished(TransferKind kind) {
 }
 
 std::string CommandRun::WroteLine() const {
-    return "Wrote " + Numbers(values_.FilledSlots()) + " from " + options_.arguments[0] + " to " +
-           port_ + ".";
+    return "Wrote " + Numbers(values_.FilledSlots()) + " from " +
+           Shown(options_.arguments[0], true) + " to " + port_ + ".";
+}
+
+void CommandRun::Show() {
+    const ConfigSummary held = Summarise(session_.DeviceCopy());
+    if (options_.json) {
+        PrintResult(ShowJson(port_, held));
+    }
+    Finish(kExitDone, ShowLine(port_, held));
 }
 
 void CommandRun::OnFailed(TransferKind kind, const SessionFailure& failure) {
     if (failure.kind == FailureKind::InvalidValues && kind == TransferKind::Write) {
         std::string reason = failure.reason;
         std::replace(reason.begin(), reason.end(), '\n', ' ');
-        FailFile(options_.arguments[0], reason);
+        FailFile(options_.arguments[0], reason, true);
         return;
     }
     std::string reason = failure.reason;
     if (kind == TransferKind::Read && options_.command == "read") {
-        reason += ": nothing was saved into " + options_.arguments[0];
+        reason += ": nothing was saved into " + Shown(options_.arguments[0], false);
     } else if (kind == TransferKind::Read && options_.verify) {
         reason = "the write is done, but reading it back failed: " + reason;
     }
@@ -371,15 +472,17 @@ void CommandRun::Stop(int signal) {
     }
 }
 
-void CommandRun::Warn(const std::string& path, const std::vector<std::string>& sentences) {
+void CommandRun::Warn(const std::string& path, const std::vector<std::string>& sentences,
+                      bool input) {
+    const std::string shown = Shown(path, input);
     for (const std::string& sentence : sentences) {
-        std::fprintf(err_, "Project1: %s: %s\n", path.c_str(), sentence.c_str());
+        std::fprintf(err_, "Project1: %s: %s\n", shown.c_str(), sentence.c_str());
     }
     std::fflush(err_);
 }
 
-void CommandRun::FailFile(const std::string& path, const std::string& reason) {
-    Finish(kExitFile, "Project1: " + path + ": " + reason);
+void CommandRun::FailFile(const std::string& path, const std::string& reason, bool input) {
+    Finish(kExitFile, "Project1: " + Shown(path, input) + ": " + reason);
 }
 
 void CommandRun::Finish(int status, const std::string& line) {
@@ -391,11 +494,17 @@ void CommandRun::Finish(int status, const std::string& line) {
     interruptWatch_.stop();
     session_.Cancel();
     progress_.End();
-    // A comparison's differences are its result, not a failure.
-    if (status != kExitDone && status != kExitDiffer) {
+    // A comparison's differences are its result, not a failure. Where standard output
+    // carries the result already (CSV or JSON), the line goes beside the progress.
+    const bool result = status == kExitDone || status == kExitDiffer;
+    if (!result) {
         std::fprintf(err_, "%s\n", line.c_str());
-    } else if (!options_.quiet || options_.command == "password") {
+    } else if (options_.quiet && options_.command != "password") {
+        // nothing but failures
+    } else if (!resultPrinted_) {
         std::fprintf(out_, "%s\n", line.c_str());
+    } else if (!options_.json) {
+        std::fprintf(err_, "%s\n", line.c_str());
     }
     std::fflush(out_);
     std::fflush(err_);

@@ -35,6 +35,13 @@ class CommandRun : public QObject {
     void RunPassword();
     void RunConvert();
     void RunCompare();
+    void RunShow();
+    // Loads the file and runs the write's check on it; nothing is sent.
+    void RunCheck();
+    // Prints what show found in the device's copy just read, and ends the run.
+    void Show();
+    // The result for scripts (JSON), on standard output before the run ends.
+    void PrintResult(const std::string& text);
     // Compares the device's copy just read with the file's values and ends the run: status
     // 0 when they agree, else each difference on its own line and status 4.
     void Compare();
@@ -67,7 +74,8 @@ class CommandRun : public QObject {
     // Ends the run: the line goes to standard output when the run is done, else to
     // standard error. A device run first lets the last frames go out.
     void Finish(int status, const std::string& line);
-    void FailFile(const std::string& path, const std::string& reason);
+    // `input`: the file is read from, which names "-" standard input rather than output.
+    void FailFile(const std::string& path, const std::string& reason, bool input = false);
 
     CommandOptions options_;
     std::FILE* out_;
@@ -82,12 +90,14 @@ class CommandRun : public QObject {
     // The file last loaded into the values has no relay settings.
     bool sourceLacksSettings_ = false;
     bool finished_ = false;
+    // Standard output carries the result (CSV or JSON): the result line goes elsewhere.
+    bool resultPrinted_ = false;
     // The signal that stopped the run, 0 when none did.
     int stopSignal_ = 0;
     int status_ = kExitDone;
 
     // One line on standard error for each sentence about the file; the run goes on.
-    void Warn(const std::string& path, const std::vector<std::string>& sentences);
+    void Warn(const std::string& path, const std::vector<std::string>& sentences, bool input);
 };
 
 // Runs the command line in `arguments` without any window and returns the exit status;

@@ -2,6 +2,8 @@
 // display of a window, and how a stop by signal ends it.
 #pragma once
 
+#include <cstdio>
+
 namespace varnix {
 
 // Windows builds the program as a windowed one, which gets no console: a command-line
@@ -12,6 +14,10 @@ void UseParentConsole();
 
 // The stream is a terminal, where one line can be rewritten in place.
 bool IsTerminal(int fd);
+
+// The standard stream carries bytes as they are (CSV through a pipe): no line-end
+// translation on Windows. Nothing to do elsewhere.
+void MakeBinary(std::FILE* stream);
 
 // A window can be shown: a display is there, or the arguments or the environment choose a
 // Qt platform of their own (offscreen, say). Always so on Windows.

@@ -23,6 +23,8 @@ bool IsTerminal(int fd) {
     return isatty(fd) == 1;
 }
 
+void MakeBinary(std::FILE*) {}
+
 bool HasDisplay(int argc, const char* const* argv) {
     if (IsSet("DISPLAY") || IsSet("WAYLAND_DISPLAY") || IsSet("QT_QPA_PLATFORM")) {
         return true;

@@ -1,5 +1,6 @@
 #include <windows.h>
 
+#include <fcntl.h>
 #include <io.h>
 #include <cstdio>
 
@@ -33,6 +34,10 @@ void UseParentConsole() {
 
 bool IsTerminal(int fd) {
     return _isatty(fd) != 0;
+}
+
+void MakeBinary(std::FILE* stream) {
+    _setmode(_fileno(stream), _O_BINARY);
 }
 
 bool HasDisplay(int, const char* const*) {

@@ -131,6 +131,33 @@ run --announce 10 -- write saved.mdb --verify
 expect 4 "write and verify against a device that gives back other numbers"
 has out 'slot 11: device (empty), file "+385100011"' || fail "verify: the differences"
 
+# Looking without changing anything: show and check, pipes, JSON, short options.
+run -- show -q --json
+expect 0 "show the device"
+[ "$(tr -d '\r' <out)" = '{"port":"COM1","timeoutMs":250,"externalDisconnect":false,"numbers":12}' ] ||
+    fail "show: JSON"
+run -- show -p COM1
+has out "COM1 holds: relay time-out 250 ms, external disconnection off, 12 numbers." ||
+    fail "show: result line"
+run -- read - -q
+expect 0 "read into standard output"
+tr -d '\r' <out | grep -qx '12,"+385100012"' || fail "read -: the CSV"
+mv out piped.csv
+run -- check piped.csv
+expect 0 "check a CSV file"
+has out "piped.csv can be written to a device: 12 numbers; it holds no relay settings" ||
+    fail "check: result line"
+if [ -z "$with_device" ]; then
+    status=0
+    "$program" convert - - <piped.csv >out 2>err || status=$?
+    expect 0 "convert standard input into standard output"
+    cmp -s piped.csv out || fail "convert - -: the CSV differs"
+    status=0
+    printf 'slot,number\n1,two\n' | "$program" check - >out 2>err || status=$?
+    expect 3 "check standard input"
+    has err "standard input: line 2: the number holds characters" || fail "check -: reason"
+fi
+
 run -- password
 expect 0 "get the password"
 [ "$(tr -d '\r' <out)" = 7093 ] || fail "password: printed $(cat out)"
@@ -140,7 +167,8 @@ grep -qx password=4321 "$state" || fail "password: the device holds another"
 
 # Usage.
 for args in "reed x.mdb" "read" "read a.mdb b.mdb" "password 12a4" "write x.mdb --timeout 60000" \
-    "read x.mdb --port COM16" "read x.mdb --timeout 5" "--bogus read x.mdb"; do
+    "read x.mdb --port COM16" "read x.mdb --timeout 5" "--bogus read x.mdb" "show x.mdb" \
+    "read x.mdb --json" "check x.mdb -p COM1" "- read"; do
     run -- $args
     expect 2 "usage: '$args'"
 done
@@ -163,6 +191,11 @@ expect 3 "write a file whose values cannot go to the device"
 has err "Please enter the digital. 2 slots cannot go to the device: slot 3 \"two\"" ||
     fail "odd values: reason"
 grep -qx timeout=250 "$state" && ! grep -q '^40=' "$state" || fail "odd values reached the device"
+run -- check odd.mdb --json
+expect 3 "check a file whose values cannot go to the device"
+has out '"writable":false' && has out '{"slot":3,"text":"two","reason":"holds characters' ||
+    fail "check: JSON"
+has err "odd.mdb: Please enter the digital. 2 slots cannot go to the device" || fail "check: reason"
 
 # Files.
 echo junk >junk.mdb
