@@ -8,8 +8,9 @@ namespace varnix {
 
 // Windows builds the program as a windowed one, which gets no console: a command-line
 // run attaches to the console of the program that started it, so its output is seen
-// there. Standard streams that lead somewhere already (a pipe, a file) are kept.
-// Nothing to do elsewhere.
+// there, in UTF-8 as the program's texts are (the console's code page is put back at the
+// end). Standard streams that lead somewhere already (a pipe, a file) are kept, and get
+// the same UTF-8 bytes. Nothing to do elsewhere.
 void UseParentConsole();
 
 // The stream is a terminal, where one line can be rewritten in place.

@@ -2,7 +2,9 @@
 
 #include <fcntl.h>
 #include <io.h>
+#include <atomic>
 #include <cstdio>
+#include <cstdlib>
 
 #include "console.h"
 
@@ -10,10 +12,34 @@ namespace varnix {
 
 namespace {
 
+// The code page the attached console showed before, put back when the program ends: the
+// console belongs to the shell that started the program and outlives it. A stop by Ctrl+C
+// ends the program from another thread, hence the atomic.
+std::atomic<UINT> previous_output_code_page{0};
+
 bool LeadsSomewhere(DWORD which) {
     const HANDLE handle = GetStdHandle(which);
     return handle != nullptr && handle != INVALID_HANDLE_VALUE &&
            GetFileType(handle) != FILE_TYPE_UNKNOWN;
+}
+
+void RestoreConsoleCodePage() {
+    const UINT previous = previous_output_code_page.exchange(0);
+    if (previous != 0) {
+        std::fflush(nullptr);
+        SetConsoleOutputCP(previous);
+    }
+}
+
+// The program's texts are UTF-8: the console shows them as such. Pipes and files get the
+// same bytes unchanged, as the code page only concerns the console.
+void ShowUtf8OnConsole() {
+    const UINT previous = GetConsoleOutputCP();
+    if (previous == 0 || previous == CP_UTF8 || !SetConsoleOutputCP(CP_UTF8)) {
+        return;
+    }
+    previous_output_code_page = previous;
+    std::atexit(RestoreConsoleCodePage);
 }
 
 }  // namespace
@@ -30,6 +56,7 @@ void UseParentConsole() {
     if (!err) {
         std::freopen("CONOUT$", "w", stderr);
     }
+    ShowUtf8OnConsole();
 }
 
 bool IsTerminal(int fd) {
@@ -45,6 +72,7 @@ bool HasDisplay(int, const char* const*) {
 }
 
 void EndBySignal(int) {
+    RestoreConsoleCodePage();
     std::fflush(nullptr);
     ExitProcess(STATUS_CONTROL_C_EXIT);
 }
