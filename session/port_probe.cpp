@@ -1,6 +1,7 @@
 #include "port_probe.h"
 
 #include <algorithm>
+#include <exception>
 
 #include "comm.h"
 #include "link_frame.h"
@@ -34,7 +35,7 @@ bool EndsWithPasswordReply(const std::vector<std::uint8_t>& bytes) {
 Outcome OutcomeOf(PortFacts::State state) {
     switch (state) {
         case PortFacts::State::Present:
-            return Outcome::Silent;
+            return Outcome::Silent;  // until it answers
         case PortFacts::State::Busy:
             return Outcome::Busy;
         case PortFacts::State::NotPermitted:
@@ -99,7 +100,7 @@ void PortProbe::Start(const std::vector<std::string>& names) {
                 BuildShortFrame(request, Command::Password);
                 asked->comm->SendData(request, sizeof request);
                 asked_.push_back(std::move(asked));
-            } catch (const ECommsError& error) {
+            } catch (const std::exception& error) {
                 asked->comm->deleteLater();
                 // Taken between the look and the open, or refused otherwise.
                 const PortFacts now = SurveyPort(name, found, "");
@@ -166,7 +167,9 @@ void PortProbe::Finish() {
         }
     }
     asked_.clear();
-    emit finished(results_);
+    // A copy: a handler may start the next probe, which empties the member.
+    const std::vector<ProbeResult> results = results_;
+    emit finished(results);
 }
 
 }  // namespace varnix
