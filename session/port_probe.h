@@ -51,6 +51,8 @@ class PortProbe : public QObject {
     bool Running() const { return running_; }
 
   signals:
+    // Raised on the probe's own thread; connect directly (the type is not registered for
+    // queued connections).
     void finished(const std::vector<ProbeResult>& results);
 
   private:
