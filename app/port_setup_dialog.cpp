@@ -8,7 +8,7 @@
 #include "window_font.h"
 
 #include "port_choice.h"
-#include "port_texts.h"
+#include "port_survey.h"
 #include "registry.h"
 #include "serial_devices.h"
 
@@ -84,8 +84,13 @@ void TForm2::DescribePorts() {
     const auto found = FindSerialDevices(deviceRoot_);
     for (int i = 0; i < ComboBox1->count(); ++i) {
         const std::string name = ComboBox1->itemText(i).toStdString();
-        const QString text =
-            QString::fromStdString(PortTooltip(name, RoutePort(name, found, deviceRoot_)));
+        PortFacts facts = SurveyPort(name, found, ChosenPortName(), deviceRoot_);
+        // The port the window's own transfers hold open is the one selected; it is there
+        // and this program's, not another's.
+        if (portReady_ && i == ComboBox1->currentIndex() && facts.state == PortFacts::State::Busy) {
+            facts.state = PortFacts::State::Present;
+        }
+        const QString text = QString::fromStdString(PortTooltip(facts));
         ComboBox1->setItemData(i, text, Qt::ToolTipRole);
         ComboBox1->setItemData(i, text, Qt::AccessibleDescriptionRole);
     }

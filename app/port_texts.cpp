@@ -35,17 +35,6 @@ std::string HowToLink(const std::string& name, const std::vector<SerialDevice>& 
 
 }  // namespace
 
-std::string PortTooltip(const std::string& name, const PortRoute& route) {
-    if (route.path.empty()) {
-        return name + " opens no device";
-    }
-    std::string text = name + " opens " + route.path + (route.linked ? " (linked)" : "") + "\n";
-    if (!route.present) {
-        return text + "no device";
-    }
-    return text + (route.product.empty() ? "device present" : route.product);
-}
-
 std::string OpenFailureDetail(const std::string& name, const PortDiagnosis& diagnosis,
                               const std::vector<SerialDevice>& found) {
     if (diagnosis.problem == Problem::NoName) {

@@ -34,7 +34,9 @@
 #include "main_window.h"
 #include "phone_csv.h"
 #include "port_link.h"
+#include "port_probe.h"
 #include "port_setup_dialog.h"
+#include "serial_devices.h"
 #include "settings_file.h"
 #include "windows_directory.h"
 
@@ -531,6 +533,59 @@ CsvFigures CsvImports(const std::filesystem::path& folder, int runs) {
     return figures;
 }
 
+// The probe over the 15 names with the device on COM15, the last present port, and
+// COM1 to COM14 present but silent (pseudo-terminals with nothing behind them): start to
+// the results, which name COM15 as the one that answered.
+Figure ProbeFigure(int runs) {
+    Figure took;
+    DeviceState state;
+    DeviceRunner device(state, {}, {}, nullptr);
+    std::string error;
+    if (!device.Open(error) || !LinkPort("COM15", device.Path(), error)) {
+        std::fprintf(stderr, "probe: %s\n", error.c_str());
+        return took;
+    }
+    device.Start();
+    std::vector<std::array<int, 2>> silent;
+    std::vector<std::string> names;
+    for (int n = 1; n <= 15; ++n) {
+        names.push_back("COM" + std::to_string(n));
+        if (n == 15) {
+            break;
+        }
+        int master = -1, slave = -1;
+        char path[256] = {};
+        openpty(&master, &slave, path, nullptr, nullptr);
+        silent.push_back({master, slave});
+        LinkPort(names.back(), path, error);
+    }
+    for (int i = 0; i < runs; ++i) {
+        PortProbe probe;
+        bool found = false, done = false;
+        QObject::connect(&probe, &PortProbe::finished,
+                         [&](const std::vector<ProbeResult>& results) {
+                             found = results.back().outcome == ProbeResult::Outcome::Answered;
+                             done = true;
+                         });
+        const auto t0 = Clock::now();
+        probe.Start(names);
+        RunLoopUntil([&] { return done; }, 10000);
+        if (found) {
+            took.runs.push_back(Ms(Clock::now() - t0) / 1000);
+        }
+    }
+    for (const std::string& name : names) {
+        LinkPort(name, "", error);
+    }
+    for (const auto& [master, slave] : silent) {
+        close(master);
+        close(slave);
+    }
+    device.Stop();
+    device.Join();
+    return took;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -624,6 +679,7 @@ int main(int argc, char** argv) {
         load.runs.push_back(Ms(Clock::now() - t0));
     }
     const AccessSaveFigures access = AccessSaves(sandbox, std::max(runs, 5));
+    const Figure probe = ProbeFigure(std::max(runs, 5));
     std::filesystem::remove_all(sandbox);
     const Figure accessLoad = AccessLoads(std::max(runs, 5));
 
@@ -655,6 +711,11 @@ int main(int argc, char** argv) {
     Row("Acknowledge latency beyond the 100 ms silence, worst of a read", ackWorst, "ms", "0 ms");
     Row("Serial receive: last byte to OnReceiveData beyond the 100 ms silence", receive, "ms",
         "0 ms");
+    if (!probe.runs.empty()) {
+        Row("Port probe over COM1 to COM15, the device on the last present one (--port auto), "
+            "start to results",
+            probe, "s", "2 s", 2);
+    }
     Row("Process start to main window shown", start, "ms", "-");
     Row("Save a full 500-slot file", save, "ms", "-");
     Row("Load a full 500-slot file", load, "ms", "-");

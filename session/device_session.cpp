@@ -1,5 +1,7 @@
 #include "device_session.h"
 
+#include "link_settings.h"
+
 namespace varnix {
 
 namespace {
@@ -106,14 +108,7 @@ DeviceSession::DeviceSession(ConfigValues& values, EventGuard guard, QObject* pa
       timer_(kTickMs, guard_, this),
       transfer_(port_, target_, *this) {
     comm_.SetCommName("COM1");
-    comm_.SetBaudRate(9600);
-    comm_.SetDtrControl(TDtrControl::DtrHandshake);
-    comm_.SetTxContinueOnXoff(false);
-    comm_.SetOutx_XonXoffFlow(false);
-    comm_.SetInx_XonXoffFlow(false);
-    comm_.SetRtsControl(TRtsControl::RtsDisable);
-    comm_.SetXonChar('0');
-    comm_.SetXoffChar('0');
+    ApplyLinkSettings(comm_);
     comm_.OnReceiveData = [this](TComm*, const std::uint8_t* buffer, std::uint16_t length) {
         guard_([&] { transfer_.ReceiveBurst(buffer, length); });
     };

@@ -1,6 +1,7 @@
 #include "port_setup_dialog.h"
 
 #include <gtest/gtest.h>
+#include <sys/file.h>
 
 #include <QCoreApplication>
 #include <QMainWindow>
@@ -13,7 +14,9 @@
 
 #include "config_sandbox.h"
 #include "port_names.h"
+#include "pty_pair.h"
 #include "registry.h"
+#include "serial_devices.h"
 
 namespace varnix {
 namespace {
@@ -194,6 +197,36 @@ TEST_F(PortSetupDialogTest, EachNameTellsItsDeviceAndItsMenuLinksAnAdapter) {
               "(linked)\nCP2102 USB to UART Bridge Controller");
     EXPECT_EQ(names->accessibleDescription(), names->toolTip());
     EXPECT_TRUE(reports.empty());
+}
+
+// The port the window's own transfers hold is the selected one, and it is no other
+// program's; any other held port is.
+TEST_F(PortSetupDialogTest, TheWindowsOwnOpenPortIsNotCalledBusy) {
+    testing::PtyPair own, other;
+    std::vector<int> holders;
+    for (const testing::PtyPair* pty : {&own, &other}) {
+        holders.push_back(open(pty->SlavePath().c_str(), O_RDWR | O_NOCTTY));
+        ASSERT_GE(holders.back(), 0);
+        ASSERT_EQ(flock(holders.back(), LOCK_EX | LOCK_NB), 0);
+    }
+    std::string error;
+    ASSERT_TRUE(LinkPort("COM1", own.SlavePath(), error)) << error;
+    ASSERT_TRUE(LinkPort("COM2", other.SlavePath(), error)) << error;
+    auto dialog = Create();
+    dialog->show();
+    QComboBox* names = dialog->ComboBox1;
+    EXPECT_EQ(names->itemData(0, Qt::ToolTipRole).toString().toStdString(),
+              "COM1 opens " + own.SlavePath() + " (linked)\ndevice present");
+    EXPECT_EQ(names->itemData(1, Qt::ToolTipRole).toString().toStdString(),
+              "COM2 opens " + other.SlavePath() +
+                  " (linked)\ndevice present\nbusy (another program holds it)");
+    portReady = false;  // the window holds no port
+    dialog->DescribePorts();
+    EXPECT_TRUE(
+        names->itemData(0, Qt::ToolTipRole).toString().endsWith("busy (another program holds it)"));
+    for (int fd : holders) {
+        close(fd);
+    }
 }
 
 }  // namespace
