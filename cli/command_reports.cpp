@@ -41,7 +41,63 @@ const char* FieldName(ConfigDifference::Field field) {
     return "slot";
 }
 
+const char* StateName(PortFacts::State state) {
+    switch (state) {
+        case PortFacts::State::Present:
+            return "present";
+        case PortFacts::State::Busy:
+            return "busy";
+        case PortFacts::State::NotPermitted:
+            return "not permitted";
+        case PortFacts::State::Missing:
+            return "missing";
+        case PortFacts::State::NoHardware:
+            return "no hardware";
+        case PortFacts::State::NoDevice:
+            return "no device";
+        case PortFacts::State::Unusable:
+            break;
+    }
+    return "unusable";
+}
+
 }  // namespace
+
+std::string PortsJson(const std::vector<PortFacts>& ports) {
+    std::vector<std::string> items;
+    for (const PortFacts& facts : ports) {
+        items.push_back(JsonObject()
+                            .Text("name", facts.name)
+                            .Text("path", facts.path)
+                            .Flag("linked", facts.linked)
+                            .Text("product", facts.product)
+                            .Text("state", StateName(facts.state))
+                            .Text("group", facts.group)
+                            .Flag("groupNeedsNewLogin", facts.groupNeedsNewLogin)
+                            .Text("reason", facts.reason)
+                            .Flag("chosen", facts.chosen)
+                            .Json());
+    }
+    return JsonObject().Raw("ports", JsonArray(items)).Json();
+}
+
+std::string ProbeOutcome(const ProbeResult& result) {
+    switch (result.outcome) {
+        case ProbeResult::Outcome::Answered:
+            return "answered";
+        case ProbeResult::Outcome::Silent:
+            return "silent";
+        case ProbeResult::Outcome::Busy:
+            return "busy";
+        case ProbeResult::Outcome::NotPermitted:
+            return "not permitted";
+        case ProbeResult::Outcome::Missing:
+            return "missing";
+        case ProbeResult::Outcome::Failed:
+            break;
+    }
+    return result.reason.empty() ? "failed" : "failed: " + result.reason;
+}
 
 ConfigSummary Summarise(const ConfigValues& values) {
     ConfigSummary summary{values.TimeoutText(), values.ExternalDisconnect(), 0};

@@ -7,6 +7,8 @@
 
 #include "config_comparison.h"
 #include "config_values.h"
+#include "port_probe.h"
+#include "port_survey.h"
 #include "write_check.h"
 
 namespace varnix {
@@ -34,6 +36,12 @@ struct CheckFindings {
 // "list.csv can be written to a device: 12 numbers, ..." with what a write still needs.
 std::string CheckLine(const CheckFindings& findings);
 std::string CheckJson(const CheckFindings& findings);
+
+// ports --json: {"ports":[{"name":"COM1","path":"/dev/ttyS0",...}]}.
+std::string PortsJson(const std::vector<PortFacts>& ports);
+
+// What --port auto found on a port it tried: "answered", "silent", "busy", ...
+std::string ProbeOutcome(const ProbeResult& result);
 
 std::string CompareJson(const std::string& port, const std::string& file,
                         const std::vector<ConfigDifference>& differences);

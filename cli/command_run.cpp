@@ -14,6 +14,7 @@
 #include "load_notes.h"
 #include "phone_csv.h"
 #include "port_choice.h"
+#include "port_survey.h"
 #include "write_check.h"
 
 namespace varnix {
@@ -69,6 +70,17 @@ std::string ReadAll(std::FILE* stream) {
     return text;
 }
 
+// The facts of one port name now, marked when it is the remembered choice.
+PortFacts SurveyPortNamed(const std::string& name) {
+    std::string chosen;
+    try {
+        chosen = RememberedPortName();
+    } catch (const std::exception&) {
+        // an unreadable choice marks no name
+    }
+    return SurveyPort(name, FindSerialDevices(), chosen);
+}
+
 std::string Numbers(int count) {
     return std::to_string(count) + (count == 1 ? " number" : " numbers");
 }
@@ -122,6 +134,8 @@ void CommandRun::Run() {
         RunShow();
     } else if (options_.command == "check") {
         RunCheck();
+    } else if (options_.command == "ports") {
+        RunPorts();
     } else {
         RunConvert();
     }
@@ -145,14 +159,66 @@ std::string CommandRun::ChosenPort() {
     return port;
 }
 
-void CommandRun::RunRead() {
-    const std::string& file = options_.arguments[0];
-    if (!CheckTarget(file) || (port_ = ChosenPort()).empty()) {
+void CommandRun::OnPort(const std::function<void()>& start) {
+    if ((port_ = ChosenPort()).empty()) {
         return;
     }
-    session_.SetPortName(port_);
-    progress_.Show("reading from " + port_);
-    session_.Read();
+    if (port_ != kAutoPort) {
+        session_.SetPortName(port_);
+        start();
+        return;
+    }
+    progress_.Show("looking for the relay on COM1 to COM15");
+    probe_ = std::make_unique<PortProbe>(this);
+    connect(probe_.get(), &PortProbe::finished, this,
+            [this, start](const std::vector<ProbeResult>& results) {
+                Guarded([&] { OnProbed(results, start); });
+            });
+    std::vector<std::string> names;
+    for (int number = 1; number <= kPortNameCount; ++number) {
+        names.push_back("COM" + std::to_string(number));
+    }
+    probe_->Start(names);
+}
+
+void CommandRun::OnProbed(const std::vector<ProbeResult>& results,
+                          const std::function<void()>& start) {
+    std::vector<std::string> answered;
+    std::string tried;
+    int nothing = 0;
+    for (const ProbeResult& result : results) {
+        if (result.outcome == ProbeResult::Outcome::Answered) {
+            answered.push_back(result.name);
+        }
+        if (result.outcome == ProbeResult::Outcome::Missing) {
+            ++nothing;
+        } else {
+            tried += (tried.empty() ? "" : ", ") + result.name + " " + ProbeOutcome(result);
+        }
+    }
+    if (answered.size() == 1) {
+        port_ = answered.front();
+        session_.SetPortName(port_);
+        start();
+        return;
+    }
+    std::string line = answered.empty() ? "no relay answered"
+                                        : "relays answered on " + std::to_string(answered.size()) +
+                                              " ports; give --port NAME";
+    line += " (" + (tried.empty() ? std::string("no port could be asked") : tried) + "; " +
+            std::to_string(nothing) + " names lead to no device)";
+    Finish(kExitDevice, "Project1: --port auto: " + line);
+}
+
+void CommandRun::RunRead() {
+    const std::string& file = options_.arguments[0];
+    if (!CheckTarget(file)) {
+        return;
+    }
+    OnPort([this] {
+        progress_.Show("reading from " + port_);
+        session_.Read();
+    });
 }
 
 void CommandRun::RunWrite() {
@@ -175,31 +241,56 @@ void CommandRun::RunWrite() {
                                "--allow-empty to do that");
         return;
     }
-    if ((port_ = ChosenPort()).empty()) {
-        return;
-    }
     ApplySettingOptions();
-    session_.SetPortName(port_);
-    progress_.Show("writing to " + port_);
-    session_.Write();
+    OnPort([this] {
+        progress_.Show("writing to " + port_);
+        session_.Write();
+    });
 }
 
 void CommandRun::RunCompare() {
-    if (!LoadSource(options_.arguments[0]) || (port_ = ChosenPort()).empty()) {
+    if (!LoadSource(options_.arguments[0])) {
         return;
     }
-    session_.SetPortName(port_);
-    progress_.Show("reading from " + port_);
-    session_.ReadCopy();
+    RunShow();
 }
 
 void CommandRun::RunShow() {
-    if ((port_ = ChosenPort()).empty()) {
+    OnPort([this] {
+        progress_.Show("reading from " + port_);
+        session_.ReadCopy();
+    });
+}
+
+void CommandRun::RunPorts() {
+    std::string error;
+    if (options_.link) {
+        if (!LinkPortName(options_.link->name, options_.link->device, error)) {
+            Finish(kExitDevice, "Project1: " + options_.link->name + ": " + error);
+            return;
+        }
+        Finish(kExitDone, DescribePort(SurveyPortNamed(options_.link->name)));
         return;
     }
-    session_.SetPortName(port_);
-    progress_.Show("reading from " + port_);
-    session_.ReadCopy();
+    if (options_.unlink) {
+        if (!UnlinkPortName(*options_.unlink, error)) {
+            Finish(kExitDevice, "Project1: " + *options_.unlink + ": " + error);
+            return;
+        }
+        Finish(kExitDone, DescribePort(SurveyPortNamed(*options_.unlink)));
+        return;
+    }
+    const std::vector<PortFacts> ports = SurveyPorts();
+    if (options_.json) {
+        PrintResult(PortsJson(ports));
+    } else {
+        std::string lines;
+        for (const PortFacts& facts : ports) {
+            lines += (lines.empty() ? "" : "\n") + DescribePort(facts);
+        }
+        PrintResult(lines);
+    }
+    Finish(kExitDone, {});
 }
 
 void CommandRun::RunCheck() {
@@ -247,18 +338,16 @@ void CommandRun::Compare() {
 }
 
 void CommandRun::RunPassword() {
-    if ((port_ = ChosenPort()).empty()) {
-        return;
-    }
-    session_.SetPortName(port_);
-    if (options_.arguments.empty()) {
-        // The reply fills the password in: nothing else may stand for it.
-        values_.SetPasswordText(std::string());
-        session_.GetPassword();
-    } else {
-        values_.SetPasswordText(options_.arguments[0]);
-        session_.SetPassword();
-    }
+    OnPort([this] {
+        if (options_.arguments.empty()) {
+            // The reply fills the password in: nothing else may stand for it.
+            values_.SetPasswordText(std::string());
+            session_.GetPassword();
+        } else {
+            values_.SetPasswordText(options_.arguments[0]);
+            session_.SetPassword();
+        }
+    });
 }
 
 void CommandRun::PrintResult(const std::string& text) {
@@ -497,7 +586,9 @@ void CommandRun::Finish(int status, const std::string& line) {
     // A comparison's differences are its result, not a failure. Where standard output
     // carries the result already (CSV or JSON), the line goes beside the progress.
     const bool result = status == kExitDone || status == kExitDiffer;
-    if (!result) {
+    if (line.empty()) {
+        // said already
+    } else if (!result) {
         std::fprintf(err_, "%s\n", line.c_str());
     } else if (options_.quiet && options_.command != "password") {
         // nothing but failures

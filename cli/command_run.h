@@ -7,12 +7,14 @@
 #include <QTimer>
 #include <cstdio>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "command_options.h"
 #include "config_values.h"
 #include "device_session.h"
+#include "port_probe.h"
 #include "program_arguments.h"
 #include "progress_line.h"
 
@@ -36,6 +38,12 @@ class CommandRun : public QObject {
     void RunConvert();
     void RunCompare();
     void RunShow();
+    // Lists the port names, or links or unlinks one.
+    void RunPorts();
+    // Runs `start` on the port to use; with --port auto once the probe has found the one
+    // port where a relay answers, else the run ends listing what was tried.
+    void OnPort(const std::function<void()>& start);
+    void OnProbed(const std::vector<ProbeResult>& results, const std::function<void()>& start);
     // Loads the file and runs the write's check on it; nothing is sent.
     void RunCheck();
     // Prints what show found in the device's copy just read, and ends the run.
@@ -84,6 +92,7 @@ class CommandRun : public QObject {
     ConfigRecord values_;
     DeviceSession session_;
     QTimer interruptWatch_;
+    std::unique_ptr<PortProbe> probe_;
     std::string port_;
     // The read's file is a settings file that was there: it is saved in place.
     bool targetExisted_ = false;

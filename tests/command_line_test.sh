@@ -287,6 +287,42 @@ run -- password --port COM9
 expect 1 "a port with no device"
 has err "COM9" || fail "missing port: not named"
 
+# Finding the device's port: the list, a link made from the terminal, and --port auto with
+# one, two and no answering device. Not under Wine: links are this system's own.
+if [ -z "$with_device" ]; then
+    run -- ports
+    expect 0 "list the ports"
+    tr -d '\r' <out | grep -qE '^COM1 +/dev/pts/[0-9]+ \(linked\): present, chosen$' ||
+        fail "ports: the device on COM1"
+    [ "$(grep -c '^COM' out)" -eq 15 ] || fail "ports: not fifteen names"
+    run -- ports --json
+    has out '{"name":"COM1","path":"/dev/pts/' && has out '"state":"present"' ||
+        fail "ports: JSON"
+    "$device" --state "$state" >second.out 2>&1 &
+    second=$!
+    for _ in $(seq 100); do
+        grep -q '^/dev/' second.out && break
+        sleep 0.05
+    done
+    run -- ports --link COM5 "$(head -n1 second.out)"
+    expect 0 "link COM5 to a device from the terminal"
+    has out "(linked): present" || fail "ports --link: the line"
+    run -- show -p auto
+    expect 1 "--port auto with relays on two ports"
+    has err "relays answered on 2 ports; give --port NAME (" && has err "COM1 answered" &&
+        has err "COM5 answered" || fail "--port auto: several"
+    kill -TERM "$second"
+    wait "$second" || true
+    run -- ports --unlink COM5
+    expect 0 "unlink COM5"
+    run -- show --port auto
+    expect 0 "--port auto finds the one relay"
+    has out "COM1 holds: relay time-out" || fail "--port auto: the port found"
+    run --silent -- show -p auto
+    expect 1 "--port auto with a silent device"
+    has err "no relay answered (COM1 silent" || fail "--port auto: none"
+fi
+
 # A port another program holds: the first run keeps it open while the second tries.
 # Not under Wine: there a second open of a port without sharing succeeds.
 if [ -z "$with_device" ]; then
