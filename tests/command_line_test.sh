@@ -337,11 +337,20 @@ if [ -z "$with_device" ]; then
     sleep 0.5
     status=0
     "$program" password >out 2>err || status=$?
+    cp err busy.err
+    # --port auto leaves a port another program holds alone.
+    auto=0
+    "$program" show -p auto >out 2>auto.err || auto=$?
     wait "$holder" || true
     kill -TERM "$pid" 2>/dev/null || true
     wait "$pid" || true
+    mv busy.err err
     expect 1 "a port another program holds"
     has err "busy" || fail "busy port: reason"
+    status=$auto
+    mv auto.err err
+    expect 1 "--port auto beside a port another program holds"
+    has err "no relay answered (COM1 busy" || fail "--port auto: the busy port"
 fi
 # ---- Files the file system rules out, and file errors in our words --------------------
 # A read checks its file before it starts: COM9 has no device, so a read that got as far
