@@ -494,11 +494,11 @@ void CommandRun::OnProgress(TransferKind kind, int done, int total) {
 void CommandRun::OnFinished(TransferKind kind) {
     switch (kind) {
         case TransferKind::Read: {
-            const std::string& file = options_.arguments[0];
             if (session_.ReadingCopy()) {
                 options_.command == "show" ? Show() : Compare();
                 break;
             }
+            const std::string& file = options_.arguments[0];
             if (SaveTarget(file)) {
                 Finish(kExitDone, "Read " + Numbers(values_.FilledSlots()) + " from " + port_ +
                                       " into " + Shown(file, false) + ".");
