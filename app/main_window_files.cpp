@@ -43,10 +43,9 @@ void TForm1::ShowLoadNotes(const std::string& path, const LoadNotes& notes) {
     }
     // Texts that are no phone numbers are shown as they are, to be mended; a write would
     // refuse them.
-    WriteCheck check = CheckWriteValues(*this);
-    check.timeout.reset();
+    const WriteCheck check = CheckWriteValues(*this);
     if (!check.badSlots.empty()) {
-        detail += check.Text() + "\n";
+        detail += check.SlotsText() + "\n";
     }
     if (detail.empty()) {
         return;

@@ -151,9 +151,7 @@ std::string CheckJson(const CheckFindings& findings) {
         .Number("numbers", findings.values.numbers)
         .Flag("needsSettings", findings.needsSettings);
     if (findings.check.timeout) {
-        WriteCheck timeoutOnly = findings.check;
-        timeoutOnly.badSlots.clear();
-        json.Text("timeoutFault", timeoutOnly.Text());
+        json.Text("timeoutFault", findings.check.TimeoutText());
     } else {
         json.Null("timeoutFault");
     }

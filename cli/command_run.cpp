@@ -403,12 +403,11 @@ bool CommandRun::LoadInto(const std::string& path, ConfigValues& values) {
         std::vector<std::string> warnings = DescribeLoadNotes(notes);
         // Texts that cannot go to the device: a write refuses them itself, and an export to
         // CSV names each one.
-        WriteCheck check = CheckWriteValues(values);
-        check.timeout.reset();
+        const std::string odd = CheckWriteValues(values).SlotsText();
         const bool intoCsv = options_.command == "convert" && IsCsvFile(options_.arguments[1]);
         const bool refusedLater = options_.command == "write" || options_.command == "check";
-        if (!check.Passed() && !refusedLater && !intoCsv) {
-            std::string text = check.Text();
+        if (!odd.empty() && !refusedLater && !intoCsv) {
+            std::string text = odd;
             text.pop_back();  // the full stop
             warnings.push_back(text);
         }

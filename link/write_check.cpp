@@ -23,11 +23,6 @@ std::string Shown(const std::string& text) {
     return "\"" + text.substr(0, cut) + "...\"";
 }
 
-std::string TimeoutText(StartProblem problem) {
-    return problem == StartProblem::TimeoutTooLarge ? "Relay TimeOut more than 59 seconds."
-                                                    : "Please enter the digital.";
-}
-
 }  // namespace
 
 std::optional<int> DeviceTimeout(std::string_view text) {
@@ -64,16 +59,26 @@ WriteCheck CheckWriteValues(const ConfigValues& values) {
 }
 
 std::string WriteCheck::Text() const {
-    std::string text = timeout ? TimeoutText(*timeout) : std::string();
+    const std::string first = TimeoutText();
+    const std::string second = SlotsText();
+    return first.empty() || second.empty() ? first + second : first + '\n' + second;
+}
+
+std::string WriteCheck::TimeoutText() const {
+    if (!timeout) {
+        return {};
+    }
+    return *timeout == StartProblem::TimeoutTooLarge ? "Relay TimeOut more than 59 seconds."
+                                                     : "Please enter the digital.";
+}
+
+std::string WriteCheck::SlotsText() const {
     if (badSlots.empty()) {
-        return text;
+        return {};
     }
-    if (!text.empty()) {
-        text += '\n';
-    }
-    text += badSlots.size() == 1
-                ? std::string("Slot ")
-                : std::to_string(badSlots.size()) + " slots cannot go to the device: slot ";
+    std::string text = badSlots.size() == 1 ? std::string("Slot ")
+                                            : std::to_string(badSlots.size()) +
+                                                  " slots cannot go to the device: slot ";
     for (std::size_t i = 0; i < badSlots.size() && i < kSlotsNamed; ++i) {
         if (i > 0) {
             text += "; slot ";
@@ -84,8 +89,7 @@ std::string WriteCheck::Text() const {
     if (badSlots.size() > kSlotsNamed) {
         text += "; and " + std::to_string(badSlots.size() - kSlotsNamed) + " more";
     }
-    text += badSlots.size() == 1 ? ", so it cannot go to the device." : ".";
-    return text;
+    return text + (badSlots.size() == 1 ? ", so it cannot go to the device." : ".");
 }
 
 }  // namespace varnix

@@ -28,6 +28,9 @@ struct WriteCheck {
     // The time-out's message as the window has always shown it, and one sentence naming
     // the first few offending slots and how many there are; one per line.
     std::string Text() const;
+    // Each of those alone; empty when that part passed.
+    std::string TimeoutText() const;
+    std::string SlotsText() const;
 };
 
 WriteCheck CheckWriteValues(const ConfigValues& values);

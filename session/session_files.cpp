@@ -81,15 +81,8 @@ void SessionFiles::CheckSaveTarget(const std::string& path) const {
     if (IsCsvName(path)) {
         return;
     }
-    for (const std::string& lock : {JetLockFileOf(path), JetLockFileOf(FinalPathOf(path))}) {
-        if (PathExists(lock)) {
-            throw FileRefused(path,
-                              "Microsoft Access or another program has the file open (its lock "
-                              "file " +
-                                  lock +
-                                  " lies beside it). Close that program first; if none has it "
-                                  "open, delete the lock file.");
-        }
+    if (const std::string fault = JetLockFault(path); !fault.empty()) {
+        throw FileRefused(path, fault);
     }
     if (!PathExists(path)) {
         if (const std::string fault = TemplateFault(); !fault.empty()) {

@@ -49,4 +49,8 @@ FileDigest SaveJetSettings(const std::string& path, const ConfigValues& values,
 // The lock file Access keeps beside an open database: NAME.ldb for NAME.mdb.
 std::string JetLockFileOf(const std::string& path);
 
+// Why a save into `path` must wait for the program that holds it open: a lock file beside
+// the name or beside the file a link leads to. Empty when there is none.
+std::string JetLockFault(const std::string& path);
+
 }  // namespace varnix

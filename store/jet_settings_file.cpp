@@ -14,6 +14,17 @@ std::string JetLockFileOf(const std::string& path) {
     return path.substr(0, dot) + ".ldb";
 }
 
+std::string JetLockFault(const std::string& path) {
+    for (const std::string& lock : {JetLockFileOf(path), JetLockFileOf(FinalPathOf(path))}) {
+        if (PathExists(lock)) {
+            return "Microsoft Access or another program has the file open (its lock file " + lock +
+                   " lies beside it). Close that program first; if none has it open, delete "
+                   "the lock file.";
+        }
+    }
+    return {};
+}
+
 FileDigest SaveJetSettings(const std::string& path, const ConfigValues& values,
                            const FileDigest* loaded) {
     const auto refuse = [&](const std::string& reason) -> FileRefused {
@@ -21,13 +32,8 @@ FileDigest SaveJetSettings(const std::string& path, const ConfigValues& values,
     };
     // Through a link, the file itself is replaced, and the link stays.
     const std::string target = FinalPathOf(path);
-    for (const std::string& lock : {JetLockFileOf(path), JetLockFileOf(target)}) {
-        if (PathExists(lock)) {
-            throw refuse("Microsoft Access or another program has the file open (its lock file " +
-                         lock +
-                         " lies beside it). Close that program first; if none has it open, "
-                         "delete the lock file.");
-        }
+    if (const std::string fault = JetLockFault(path); !fault.empty()) {
+        throw refuse(fault);
     }
     if (IsReadOnlyFile(target)) {
         throw refuse("the file is read-only");
