@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <optional>
 
-#include "jet_values.h"
+#include "jet/values.h"
 
 namespace varnix {
 

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "jet_file.h"
+#include "jet/file.h"
 #include "load_notes.h"
 #include "settings_file.h"
 

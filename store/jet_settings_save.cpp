@@ -3,12 +3,12 @@
 #include <map>
 
 #include "device_values.h"
-#include "jet_long_value.h"
+#include "jet/long_value.h"
+#include "jet/table_index.h"
+#include "jet/table_rows.h"
+#include "jet/usage_map.h"
 #include "jet_phone_id.h"
 #include "jet_settings.h"
-#include "jet_table_index.h"
-#include "jet_table_rows.h"
-#include "jet_usage_map.h"
 
 namespace varnix {
 

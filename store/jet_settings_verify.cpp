@@ -4,13 +4,13 @@
 #include <set>
 
 #include "device_values.h"
-#include "jet_check.h"
-#include "jet_index_pages.h"
-#include "jet_long_value.h"
+#include "jet/check.h"
+#include "jet/index_pages.h"
+#include "jet/long_value.h"
+#include "jet/table_rows.h"
+#include "jet/usage_map.h"
 #include "jet_phone_id.h"
 #include "jet_settings.h"
-#include "jet_table_rows.h"
-#include "jet_usage_map.h"
 
 namespace varnix {
 

@@ -7,8 +7,8 @@
 #include <cstring>
 #include <ctime>
 
-#include "jet_create.h"
-#include "jet_error.h"
+#include "jet/create.h"
+#include "jet/error.h"
 
 namespace {
 

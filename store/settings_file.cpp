@@ -9,9 +9,9 @@
 
 #include "file_checks.h"
 #include "file_open.h"
-#include "jet_file.h"
+#include "jet/file.h"
+#include "jet/text.h"
 #include "jet_settings.h"
-#include "jet_text.h"
 #include "latin1.h"
 
 namespace varnix {

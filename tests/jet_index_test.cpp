@@ -10,11 +10,11 @@
 #include <string>
 #include <string_view>
 
-#include "jet_file.h"
-#include "jet_index_key.h"
-#include "jet_index_pages.h"
+#include "jet/file.h"
+#include "jet/index_key.h"
+#include "jet/index_pages.h"
+#include "jet/table_rows.h"
 #include "jet_samples.h"
-#include "jet_table_rows.h"
 
 namespace varnix {
 

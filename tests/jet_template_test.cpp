@@ -13,9 +13,9 @@
 #include <string>
 #include <tuple>
 
-#include "jet_check.h"
-#include "jet_create.h"
-#include "jet_file.h"
+#include "jet/check.h"
+#include "jet/create.h"
+#include "jet/file.h"
 #include "jet_oracles.h"
 #include "jet_samples.h"
 #include "map_values.h"

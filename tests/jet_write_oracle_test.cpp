@@ -20,12 +20,12 @@
 #include <string>
 #include <vector>
 
-#include "jet_file.h"
+#include "jet/file.h"
+#include "jet/table_index.h"
+#include "jet/table_rows.h"
 #include "jet_oracles.h"
 #include "jet_samples.h"
 #include "jet_settings.h"
-#include "jet_table_index.h"
-#include "jet_table_rows.h"
 #include "map_values.h"
 #include "settings_file.h"
 

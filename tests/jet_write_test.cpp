@@ -13,10 +13,10 @@
 #include <string>
 
 #include "file_copy.h"
-#include "jet_check.h"
+#include "jet/check.h"
+#include "jet/table_index.h"
 #include "jet_samples.h"
 #include "jet_settings.h"
-#include "jet_table_index.h"
 #include "map_values.h"
 #include "settings_file.h"
 #include "windows_directory.h"

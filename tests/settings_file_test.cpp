@@ -8,7 +8,7 @@
 #include <QTest>
 #include <filesystem>
 
-#include "jet_file.h"
+#include "jet/file.h"
 #include "main_window_fixture.h"
 #include "sqlite_sql.h"
 

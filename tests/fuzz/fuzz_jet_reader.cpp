@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "checked_values.h"
-#include "jet_file.h"
+#include "jet/file.h"
 #include "jet_settings.h"
 
 using namespace varnix;

@@ -27,7 +27,7 @@
 #include <vector>
 
 #include "device_values.h"
-#include "jet_file.h"
+#include "jet/file.h"
 #include "jet_settings.h"
 
 namespace {

@@ -1,0 +1,32 @@
+// The rows a new database's catalogue (MSysObjects) and permissions (MSysACEs) begin with:
+// the containers of the engine and of Access, the database's own object, Access's documents,
+// and one entry for each table, each with the permissions Access grants on it.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "row.h"
+#include "table_def.h"
+
+namespace varnix {
+
+struct JetCatalogueTable {
+    std::string name;                      // a system table of JetSystemTableSchemas, or a user's
+    std::uint32_t definition = 0;          // its definition page, which is also its Id
+    std::vector<std::uint8_t> properties;  // its property blob (LvProp); empty for none
+};
+
+struct JetCatalogueRows {
+    std::vector<std::vector<JetField>> objects;  // for MSysObjects, one field a column
+    std::vector<std::vector<JetField>> aces;     // for MSysACEs
+};
+
+// `objects` and `aces` are the definitions of MSysObjects and MSysACEs; `tables` lists the
+// system tables first. Every date is `created` (days since 30 December 1899). Throws
+// JetUnsupported when a value does not fit its column.
+JetCatalogueRows JetNewCatalogueRows(const JetTableDef& objects, const JetTableDef& aces,
+                                     const std::vector<JetCatalogueTable>& tables, double created);
+
+}  // namespace varnix

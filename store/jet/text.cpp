@@ -1,0 +1,203 @@
+#include "text.h"
+
+#include <algorithm>
+#include <iterator>
+
+#include "error.h"
+#include "pages.h"
+
+namespace varnix {
+
+namespace {
+
+constexpr std::size_t kMaxCompressedCharacters = 1024;
+
+void AppendUtf8(std::string& out, std::uint32_t code) {
+    if (code < 0x80) {
+        out += static_cast<char>(code);
+    } else if (code < 0x800) {
+        out += static_cast<char>(0xc0 | (code >> 6));
+        out += static_cast<char>(0x80 | (code & 0x3f));
+    } else if (code < 0x10000) {
+        out += static_cast<char>(0xe0 | (code >> 12));
+        out += static_cast<char>(0x80 | ((code >> 6) & 0x3f));
+        out += static_cast<char>(0x80 | (code & 0x3f));
+    } else {
+        out += static_cast<char>(0xf0 | (code >> 18));
+        out += static_cast<char>(0x80 | ((code >> 12) & 0x3f));
+        out += static_cast<char>(0x80 | ((code >> 6) & 0x3f));
+        out += static_cast<char>(0x80 | (code & 0x3f));
+    }
+}
+
+// UTF-16 units as UTF-8; a surrogate without its partner becomes U+FFFD.
+std::string Utf16ToUtf8(const std::vector<std::uint16_t>& units) {
+    std::string out;
+    out.reserve(units.size());
+    for (std::size_t i = 0; i < units.size(); ++i) {
+        const std::uint32_t unit = units[i];
+        if (unit >= 0xd800 && unit < 0xdc00 && i + 1 < units.size() && units[i + 1] >= 0xdc00 &&
+            units[i + 1] < 0xe000) {
+            AppendUtf8(out, 0x10000 + ((unit - 0xd800) << 10) + (units[i + 1] - 0xdc00));
+            ++i;
+        } else if (unit >= 0xd800 && unit < 0xe000) {
+            AppendUtf8(out, 0xfffd);
+        } else {
+            AppendUtf8(out, unit);
+        }
+    }
+    return out;
+}
+
+// The code points of UTF-8 text; nullopt for malformed, overlong or surrogate sequences.
+std::optional<std::vector<std::uint32_t>> CodePoints(const std::string& text) {
+    std::vector<std::uint32_t> out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size();) {
+        const auto lead = static_cast<std::uint8_t>(text[i]);
+        std::size_t length = 0;
+        std::uint32_t code = 0;
+        if (lead < 0x80) {
+            length = 1;
+            code = lead;
+        } else if ((lead & 0xe0) == 0xc0) {
+            length = 2;
+            code = lead & 0x1f;
+        } else if ((lead & 0xf0) == 0xe0) {
+            length = 3;
+            code = lead & 0x0f;
+        } else if ((lead & 0xf8) == 0xf0) {
+            length = 4;
+            code = lead & 0x07;
+        } else {
+            return std::nullopt;
+        }
+        if (i + length > text.size()) {
+            return std::nullopt;
+        }
+        for (std::size_t k = 1; k < length; ++k) {
+            const auto next = static_cast<std::uint8_t>(text[i + k]);
+            if ((next & 0xc0) != 0x80) {
+                return std::nullopt;
+            }
+            code = (code << 6) | (next & 0x3f);
+        }
+        static constexpr std::uint32_t kSmallest[] = {0, 0, 0x80, 0x800, 0x10000};
+        if (code < kSmallest[length] || code > 0x10ffff || (code >= 0xd800 && code < 0xe000)) {
+            return std::nullopt;
+        }
+        out.push_back(code);
+        i += length;
+    }
+    return out;
+}
+
+constexpr std::uint16_t kCp1252High[32] = {
+    0x20ac, 0x0081, 0x201a, 0x0192, 0x201e, 0x2026, 0x2020, 0x2021, 0x02c6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008d, 0x017d, 0x008f, 0x0090, 0x2018, 0x2019, 0x201c, 0x201d, 0x2022,
+    0x2013, 0x2014, 0x02dc, 0x2122, 0x0161, 0x203a, 0x0153, 0x009d, 0x017e, 0x0178};
+
+}  // namespace
+
+std::string Cp1252ToUtf8(const std::uint8_t* data, std::size_t size) {
+    std::string out;
+    out.reserve(size);
+    for (std::size_t i = 0; i < size; ++i) {
+        const std::uint8_t byte = data[i];
+        AppendUtf8(out, byte >= 0x80 && byte < 0xa0 ? kCp1252High[byte - 0x80] : byte);
+    }
+    return out;
+}
+
+std::string Jet4TextToUtf8(const std::uint8_t* data, std::size_t size) {
+    std::vector<std::uint16_t> units;
+    if (size >= 2 && data[0] == 0xff && data[1] == 0xfe) {
+        bool compressed = true;
+        std::size_t i = 2;
+        while (i < size) {
+            if (data[i] == 0) {
+                compressed = !compressed;
+                ++i;
+            } else if (compressed) {
+                units.push_back(data[i++]);
+            } else {
+                if (i + 1 >= size) {
+                    JetDamaged("a text value ends inside a character");
+                }
+                units.push_back(JetU16(data + i));
+                i += 2;
+            }
+        }
+    } else {
+        if (size % 2 != 0) {
+            JetDamaged("a text value ends inside a character");
+        }
+        for (std::size_t i = 0; i < size; i += 2) {
+            units.push_back(JetU16(data + i));
+        }
+    }
+    return Utf16ToUtf8(units);
+}
+
+std::optional<std::vector<std::uint8_t>> Utf8ToJet4Text(const std::string& text, bool compress) {
+    const auto codes = CodePoints(text);
+    if (!codes) {
+        return std::nullopt;
+    }
+    std::vector<std::uint8_t> out;
+    // The compressed form pays two bytes of header, so it only helps from three characters.
+    const bool compressible = compress && codes->size() > 2 &&
+                              codes->size() <= kMaxCompressedCharacters &&
+                              std::all_of(codes->begin(), codes->end(),
+                                          [](std::uint32_t c) { return c >= 1 && c <= 0xff; });
+    if (compressible) {
+        out.reserve(codes->size() + 2);
+        out.push_back(0xff);
+        out.push_back(0xfe);
+        for (const std::uint32_t code : *codes) {
+            out.push_back(static_cast<std::uint8_t>(code));
+        }
+        return out;
+    }
+    out.reserve(codes->size() * 2);
+    const auto unit = [&](std::uint32_t value) {
+        out.push_back(static_cast<std::uint8_t>(value));
+        out.push_back(static_cast<std::uint8_t>(value >> 8));
+    };
+    for (const std::uint32_t code : *codes) {
+        if (code >= 0x10000) {
+            unit(0xd800 + ((code - 0x10000) >> 10));
+            unit(0xdc00 + ((code - 0x10000) & 0x3ff));
+        } else {
+            unit(code);
+        }
+    }
+    return out;
+}
+
+bool IsUtf8(const std::string& text) {
+    return CodePoints(text).has_value();
+}
+
+std::optional<std::vector<std::uint8_t>> Utf8ToCp1252(const std::string& text) {
+    const auto codes = CodePoints(text);
+    if (!codes) {
+        return std::nullopt;
+    }
+    std::vector<std::uint8_t> out;
+    out.reserve(codes->size());
+    for (const std::uint32_t code : *codes) {
+        if (code < 0x80 || (code >= 0xa0 && code <= 0xff)) {
+            out.push_back(static_cast<std::uint8_t>(code));
+            continue;
+        }
+        const auto* high = std::find(std::begin(kCp1252High), std::end(kCp1252High), code);
+        if (high == std::end(kCp1252High)) {
+            return std::nullopt;
+        }
+        out.push_back(static_cast<std::uint8_t>(0x80 + (high - std::begin(kCp1252High))));
+    }
+    return out;
+}
+
+}  // namespace varnix

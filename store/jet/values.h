@@ -1,0 +1,43 @@
+// Field values as the program sees them (integers, UTF-8 text, null), to and from the
+// bytes a row stores for a column.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "pages.h"
+#include "row.h"
+#include "table_def.h"
+
+namespace varnix {
+
+struct JetValue {
+    enum class Kind { Null, Integer, Text, Other };
+    Kind kind = Kind::Null;
+    std::int64_t integer = 0;
+    std::string text;  // UTF-8
+
+    static JetValue Int(std::int64_t value) { return {Kind::Integer, value, {}}; }
+    static JetValue Str(std::string value) { return {Kind::Text, 0, std::move(value)}; }
+    friend bool operator==(const JetValue&, const JetValue&) = default;
+};
+
+// How a file stores its text: Jet 4 UCS-2, Jet 3 one byte a character in `codePage`.
+struct JetTextForm {
+    bool jet4 = true;
+    std::uint16_t codePage = 1252;
+};
+
+// The value of a stored field. Yes/No and the types Varnix does not read come back as
+// Other. Throws JetError.
+JetValue DecodeJetValue(const JetPages& pages, JetTextForm form, const JetColumnDef& column,
+                        const JetField& field);
+
+// The stored form of an integer or text value for `column`, with memo text inline. Throws
+// JetUnsupported, naming the column, when the value cannot be stored exactly there.
+JetField EncodeJetValue(JetTextForm form, const JetColumnDef& column, const JetValue& value);
+
+// The name of a column type, for messages ("Date/Time").
+std::string JetTypeName(std::uint8_t type);
+
+}  // namespace varnix
