@@ -586,13 +586,70 @@ Figure ProbeFigure(int runs) {
     return took;
 }
 
+// The settings files' figures: a full SQLite work file, the genuine Access files, CSV.
+struct FileFigures {
+    Figure save, load, accessLoad;
+    AccessSaveFigures access;
+    CsvFigures csv;
+};
+FileFigures MeasureFiles(const std::filesystem::path& sandbox, int runs) {
+    FileFigures figures;
+    ConfigRecord values = BenchValues();
+    for (int slot = 1; slot <= kSlotCount; ++slot) {
+        values.SetPhoneText(slot, GeneratedNumber(slot));
+    }
+    for (int i = 0; i < std::max(runs, 5); ++i) {
+        const auto file = sandbox / ("full" + std::to_string(i) + ".mdb");
+        std::filesystem::copy_file(TemplatePath(), file);
+        AdoQuery query;
+        auto t0 = Clock::now();
+        SaveSettings(query, file.string(), values);
+        figures.save.runs.push_back(Ms(Clock::now() - t0));
+        ConfigRecord loaded;
+        t0 = Clock::now();
+        LoadSettings(query, file.string(), loaded);
+        figures.load.runs.push_back(Ms(Clock::now() - t0));
+    }
+    figures.access = AccessSaves(sandbox, std::max(runs, 5));
+    figures.accessLoad = AccessLoads(std::max(runs, 5));
+    figures.csv = CsvImports(sandbox, 200);
+    return figures;
+}
+
+void PrintFileRows(const FileFigures& files) {
+    Row("Save a full 500-slot file", files.save, "ms", "-");
+    Row("Load a full 500-slot file", files.load, "ms", "-");
+    if (!files.accessLoad.runs.empty()) {
+        Row("Load a 500-row Access (Jet 4) file, click to values shown", files.accessLoad, "ms",
+            "20 ms");
+    }
+    const AccessSaveFigures& access = files.access;
+    if (!access.save.runs.empty()) {
+        Row("Save 500 slots into a 500-row Access (Jet 4) file with two indexes, verify included",
+            access.save, "ms", "15 ms");
+        Row("Of that, the file built and verified in memory", access.inMemory, "ms", "-");
+        Row("Load that Access file (LoadSettings)", access.load, "ms", "-");
+        std::printf(
+            "| That Access file's size after 100 saves of 500 slots | %ju bytes, %.2f times "
+            "its %ju after the first | - |\n",
+            access.lastSize,
+            static_cast<double>(access.lastSize) / static_cast<double>(access.firstSize),
+            access.firstSize);
+    }
+    Row("Import a CSV export of 500 numbers (ImportPhoneCsv)", files.csv.import, "ms", "-", 3);
+    Row("Load that CSV file (LoadPhoneCsv)", files.csv.load, "ms", "-", 3);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     if (argc > 1 && std::strcmp(argv[1], "--start-child") == 0) {
         return StartChild(argc, argv);
     }
-    const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 3;
+    // "--files [runs]" measures the settings files alone, without the device or a process.
+    const bool filesOnly = argc > 1 && std::strcmp(argv[1], "--files") == 0;
+    const int runArgument = filesOnly ? 2 : 1;
+    const int runs = argc > runArgument ? std::max(1, std::atoi(argv[runArgument])) : 3;
     if (std::getenv("DISPLAY") == nullptr) {
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
     }
@@ -601,6 +658,14 @@ int main(int argc, char** argv) {
     std::filesystem::create_directories(sandbox);
     setenv("XDG_CONFIG_HOME", sandbox.c_str(), 1);
     Application app(argc, argv);
+    if (filesOnly) {
+        const FileFigures files = MeasureFiles(sandbox, runs);
+        std::filesystem::remove_all(sandbox);
+        std::printf("Machine: %s\n\n", Machine().c_str());
+        std::printf("| Figure | Measured: median (spread) | Limit |\n|---|---|---|\n");
+        PrintFileRows(files);
+        return 0;
+    }
 
     Figure receive;
     receive.runs = ReceiveLatencies();
@@ -658,30 +723,10 @@ int main(int argc, char** argv) {
 
     // The same read and write from the command line, process start to exit.
     const CommandLineFigures commandLine = CommandLineTransfers(sandbox, runs, writeMinimum);
-    const CsvFigures csv = CsvImports(sandbox, 200);
 
-    // Save and load of a full file.
-    Figure save, load;
-    ConfigRecord values = BenchValues();
-    for (int slot = 1; slot <= kSlotCount; ++slot) {
-        values.SetPhoneText(slot, GeneratedNumber(slot));
-    }
-    for (int i = 0; i < std::max(runs, 5); ++i) {
-        const auto file = sandbox / ("full" + std::to_string(i) + ".mdb");
-        std::filesystem::copy_file(TemplatePath(), file);
-        AdoQuery query;
-        auto t0 = Clock::now();
-        SaveSettings(query, file.string(), values);
-        save.runs.push_back(Ms(Clock::now() - t0));
-        ConfigRecord loaded;
-        t0 = Clock::now();
-        LoadSettings(query, file.string(), loaded);
-        load.runs.push_back(Ms(Clock::now() - t0));
-    }
-    const AccessSaveFigures access = AccessSaves(sandbox, std::max(runs, 5));
+    const FileFigures files = MeasureFiles(sandbox, runs);
     const Figure probe = ProbeFigure(std::max(runs, 5));
     std::filesystem::remove_all(sandbox);
-    const Figure accessLoad = AccessLoads(std::max(runs, 5));
 
     std::printf("Machine: %s\n\n", Machine().c_str());
     std::printf("| Figure | Measured: median (spread) | Limit |\n|---|---|---|\n");
@@ -717,25 +762,7 @@ int main(int argc, char** argv) {
             probe, "s", "2 s", 2);
     }
     Row("Process start to main window shown", start, "ms", "-");
-    Row("Save a full 500-slot file", save, "ms", "-");
-    Row("Load a full 500-slot file", load, "ms", "-");
-    if (!accessLoad.runs.empty()) {
-        Row("Load a 500-row Access (Jet 4) file, click to values shown", accessLoad, "ms", "20 ms");
-    }
-    if (!access.save.runs.empty()) {
-        Row("Save 500 slots into a 500-row Access (Jet 4) file with two indexes, verify included",
-            access.save, "ms", "15 ms");
-        Row("Of that, the file built and verified in memory", access.inMemory, "ms", "-");
-        Row("Load that Access file (LoadSettings)", access.load, "ms", "-");
-        std::printf(
-            "| That Access file's size after 100 saves of 500 slots | %ju bytes, %.2f times "
-            "its %ju after the first | - |\n",
-            access.lastSize,
-            static_cast<double>(access.lastSize) / static_cast<double>(access.firstSize),
-            access.firstSize);
-    }
-    Row("Import a CSV export of 500 numbers (ImportPhoneCsv)", csv.import, "ms", "-", 3);
-    Row("Load that CSV file (LoadPhoneCsv)", csv.load, "ms", "-", 3);
+    PrintFileRows(files);
     Row("Processor time, 10 s idle with the port open", idleCpu, "ms", "0 ms");
     Row("Wake-ups of the worker threads, 10 s idle", wakeUps, "", "0");
     std::printf("| Peak resident memory during full reads | %ld KiB | - |\n", peakKb);
