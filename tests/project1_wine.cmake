@@ -27,7 +27,7 @@ set_tests_properties(project1_package_starts_in_a_new_wine_prefix PROPERTIES TIM
 # (scripts/windows/with-relay-device, which maps COM1 and COM12 for the script's own
 # device and so restarts the prefix's server).
 add_test(NAME project1_commands_under_wine_against_the_relay_device
-         COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/command_line_test.sh
+         COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/cli/command_line_test.sh
                  ${CMAKE_BINARY_DIR}/Varnix-${PROJECT_VERSION}-windows-x64/Project1.exe
                  ${relay_device} ${PROJECT_SOURCE_DIR}/scripts/windows/with-relay-device)
 set_tests_properties(project1_commands_under_wine_against_the_relay_device
