@@ -32,7 +32,6 @@ class CompareDialogTest : public testing::DeviceWindowFixture {
         QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::NoModifier, at);
         QTest::mouseDClick(list->viewport(), Qt::LeftButton, Qt::NoModifier, at);
     }
-    void Click(QPushButton* button) { QTest::mouseClick(button, Qt::LeftButton); }
     CompareDialog* Dialog() const { return form1->findChild<CompareDialog*>(); }
     bool WaitForDialog() {
         return QTest::qWaitFor([&] { return Dialog() != nullptr && Dialog()->isVisible(); },
@@ -103,7 +102,7 @@ TEST_F(CompareDialogTest, ListsTheDifferencesAndShowsAChosenSlot) {
     // A plain "Load From Device" fills the window and brings up no comparison.
     dialog->close();
     form1->StringGrid1->SetCell(1, 12, "");
-    Click(form1->BitBtn3);
+    LoadFromDevice();
     EXPECT_EQ(form1->StatusText(), "Communications...");
     ASSERT_TRUE(QTest::qWaitFor([&] { return !form1->Session().Busy(); }, kTransferMs));
     EXPECT_EQ(Cell(12), GeneratedNumber(12));

@@ -15,7 +15,6 @@ constexpr int kTransferMs = 20000;
 
 class DeviceEndToEndTest : public testing::DeviceWindowFixture {
   protected:
-    void Click(QPushButton* button) { QTest::mouseClick(button, Qt::LeftButton); }
     void FillTable(int count) {
         for (int slot = 1; slot <= count; ++slot) {
             form1->StringGrid1->SetCell(1, slot, QString::fromStdString(GeneratedNumber(slot)));
@@ -29,7 +28,7 @@ TEST_F(DeviceEndToEndTest, LoadFromDeviceFillsTheTable) {
     state.externalDisconnect = true;
     Device();
     form1->StringGrid1->SetCell(1, 100, "stale");
-    Click(form1->BitBtn3);
+    LoadFromDevice();
     EXPECT_EQ(form1->StatusText(), "Communications...");
     ASSERT_TRUE(WaitForStatus("Receiving completed.", kTransferMs)) << form1->StatusText();
     for (int slot = 1; slot <= 7; ++slot) {
@@ -53,7 +52,7 @@ TEST_F(DeviceEndToEndTest, WriteToDeviceLeavesExactlyTheTableInTheDevice) {
     form1->StringGrid1->SetCell(1, 300, "300");
     form1->StringGrid1->SetCell(1, 500, "1234567890123");
     form1->Edit1->setText("1000");
-    Click(form1->BitBtn4);
+    WriteToDevice();
     ASSERT_TRUE(WaitForStatus("Write data complete...", kTransferMs)) << form1->StatusText();
     const DeviceState& held = Held();
     EXPECT_EQ(held.NumberCount(), 7);
@@ -67,11 +66,11 @@ TEST_F(DeviceEndToEndTest, WriteToDeviceLeavesExactlyTheTableInTheDevice) {
 TEST_F(DeviceEndToEndTest, GetAndSetPassword) {
     state.password = "4321";
     Device();
-    Click(form1->BitBtn8);
+    GetPassword();
     ASSERT_TRUE(WaitForStatus("Password Receiving completed.", kTransferMs));
     EXPECT_EQ(form1->Edit2->text(), "4321");
     form1->Edit2->setText("2580");
-    Click(form1->BitBtn7);
+    SetPassword();
     ASSERT_TRUE(WaitForStatus("Set Psaaword Suecced!", kTransferMs)) << form1->StatusText();
     EXPECT_EQ(Held().password, "2580");
 }
@@ -80,13 +79,13 @@ TEST_F(DeviceEndToEndTest, SilentDeviceEndsEachTransferWithItsFailure) {
     DeviceBehaviour silent;
     silent.silent = true;
     Device(silent);
-    Click(form1->BitBtn3);
+    LoadFromDevice();
     EXPECT_TRUE(WaitForStatus("Connection failure,Please try again.", kTransferMs));
-    Click(form1->BitBtn4);
+    WriteToDevice();
     EXPECT_TRUE(WaitForStatus("Write data failed, please try again...", kTransferMs));
-    Click(form1->BitBtn7);
+    SetPassword();
     EXPECT_TRUE(WaitForStatus("Set Password failed!", kTransferMs));
-    Click(form1->BitBtn8);
+    GetPassword();
     EXPECT_TRUE(WaitForStatus("Get Psaaword......", kTransferMs));
     QTest::qWait(1200);
     EXPECT_EQ(form1->StatusText(), "Get Psaaword......");
@@ -97,7 +96,7 @@ TEST_F(DeviceEndToEndTest, SilentDeviceEndsEachTransferWithItsFailure) {
 TEST_F(DeviceEndToEndTest, MissingPortShowsCanNotOpen) {
     std::filesystem::create_directories(PortLinkFolder());
     std::filesystem::create_symlink("/dev/varnix-no-such-port", PortLinkFolder() + "/COM1");
-    Click(form1->BitBtn3);
+    LoadFromDevice();
     ASSERT_EQ(Texts(), std::vector<std::string>{"Can not open COM1"});
     // Under it: the device tried, the system's reason, and what to do.
     EXPECT_EQ(messages[0].detail.rfind("Device: /dev/varnix-no-such-port (linked as COM1)\n"
@@ -117,11 +116,11 @@ TEST_F(DeviceEndToEndTest, RoundTripOfFiveHundredNumbers) {
     wide.recordsPerReply = 15;
     Device(wide);
     FillTable(500);
-    Click(form1->BitBtn4);
+    WriteToDevice();
     ASSERT_TRUE(WaitForStatus("Write data complete...", 90000)) << form1->StatusText();
-    Click(form1->BitBtn5);
+    ClearAll();
     EXPECT_EQ(Cell(250), "");
-    Click(form1->BitBtn3);
+    LoadFromDevice();
     ASSERT_TRUE(WaitForStatus("Receiving completed.", 60000)) << form1->StatusText();
     for (int slot = 1; slot <= 500; ++slot) {
         ASSERT_EQ(Cell(slot), GeneratedNumber(slot)) << slot;

@@ -33,9 +33,10 @@ class LoopWatch {
 
 class FaultMatrixTest : public testing::DeviceWindowFixture {
   protected:
-    bool Run(QPushButton* button, const std::string& status) {
+    // Presses the button of `verb` and waits for `status`.
+    bool Run(void (MainWindowFixture::*verb)(), const std::string& status) {
         form1->StatusPanel->SetText("");  // so that an earlier, equal status does not count
-        QTest::mouseClick(button, Qt::LeftButton);
+        (this->*verb)();
         const bool ended = WaitForStatus(status, kWaitMs);
         EXPECT_LT(watch.WorstGapMs(), 1000) << "the window stopped handling events";
         return ended;
@@ -46,7 +47,8 @@ class FaultMatrixTest : public testing::DeviceWindowFixture {
         }
     }
     void ExpectReadWorks() {
-        ASSERT_TRUE(Run(form1->BitBtn3, "Receiving completed.")) << form1->StatusText();
+        ASSERT_TRUE(Run(&FaultMatrixTest::LoadFromDevice, "Receiving completed."))
+            << form1->StatusText();
         for (int slot = 1; slot <= kSlotCount; ++slot) {
             ASSERT_EQ(Cell(slot), state.phones[static_cast<std::size_t>(slot)]) << slot;
         }
@@ -61,9 +63,9 @@ TEST_F(FaultMatrixTest, SilentDevice) {
     silent.silent = true;
     Device(silent);
     FillTable(3);
-    EXPECT_TRUE(Run(form1->BitBtn3, "Connection failure,Please try again."));
+    EXPECT_TRUE(Run(&FaultMatrixTest::LoadFromDevice, "Connection failure,Please try again."));
     EXPECT_EQ(Cell(1), "");  // a failed read leaves the table emptied
-    EXPECT_TRUE(Run(form1->BitBtn7, "Set Password failed!"));
+    EXPECT_TRUE(Run(&FaultMatrixTest::SetPassword, "Set Password failed!"));
     Device();
     ExpectReadWorks();
 }
@@ -74,11 +76,11 @@ TEST_F(FaultMatrixTest, RejectedWrites) {
     reject.reject = true;
     Device(reject);
     FillTable(9);
-    EXPECT_TRUE(Run(form1->BitBtn4, "Write data failed, please try again..."));
-    EXPECT_TRUE(Run(form1->BitBtn7, "Set Password failed!"));
+    EXPECT_TRUE(Run(&FaultMatrixTest::WriteToDevice, "Write data failed, please try again..."));
+    EXPECT_TRUE(Run(&FaultMatrixTest::SetPassword, "Set Password failed!"));
     EXPECT_EQ(Held().NumberCount(), 4);
     Device();
-    EXPECT_TRUE(Run(form1->BitBtn4, "Write data complete..."));
+    EXPECT_TRUE(Run(&FaultMatrixTest::WriteToDevice, "Write data complete..."));
     EXPECT_EQ(Held().NumberCount(), 9);
 }
 
@@ -87,8 +89,8 @@ TEST_F(FaultMatrixTest, RepliesSplitInTwoBursts) {
     DeviceTiming split;
     split.split = true;
     Device({}, split);
-    EXPECT_TRUE(Run(form1->BitBtn3, "Connection failure,Please try again."));
-    EXPECT_TRUE(Run(form1->BitBtn7, "Set Password failed!"));
+    EXPECT_TRUE(Run(&FaultMatrixTest::LoadFromDevice, "Connection failure,Please try again."));
+    EXPECT_TRUE(Run(&FaultMatrixTest::SetPassword, "Set Password failed!"));
     Device();
     ExpectReadWorks();
 }
@@ -100,7 +102,7 @@ TEST_F(FaultMatrixTest, JunkBurstsBetweenReplies) {
     Device({}, noisy);
     ExpectReadWorks();
     form1->StringGrid1->SetCell(1, 40, "40");
-    EXPECT_TRUE(Run(form1->BitBtn4, "Write data complete..."));
+    EXPECT_TRUE(Run(&FaultMatrixTest::WriteToDevice, "Write data complete..."));
     EXPECT_EQ(Held().NumberCount(), 13);
 }
 
@@ -111,7 +113,7 @@ TEST_F(FaultMatrixTest, LateReplies) {
     Device({}, late);
     ExpectReadWorks();
     form1->Edit2->setText("1357");
-    EXPECT_TRUE(Run(form1->BitBtn7, "Set Psaaword Suecced!"));
+    EXPECT_TRUE(Run(&FaultMatrixTest::SetPassword, "Set Psaaword Suecced!"));
     EXPECT_EQ(Held().password, "1357");
 }
 
@@ -122,13 +124,13 @@ TEST_F(FaultMatrixTest, DroppedFrames) {
     Device(drop);
     // The second acknowledge is lost: the records stop after the first reply, and the read
     // fails rather than leave a partial table.
-    EXPECT_TRUE(Run(form1->BitBtn3, "Receiving datas:5"));
+    EXPECT_TRUE(Run(&FaultMatrixTest::LoadFromDevice, "Receiving datas:5"));
     EXPECT_TRUE(WaitForStatus("Connection failure,Please try again.", kWaitMs));
     EXPECT_EQ(Cell(5), "");
     // A lost phone frame is sent again and the write completes.
     Device(drop);
     FillTable(8);
-    EXPECT_TRUE(Run(form1->BitBtn4, "Write data complete..."));
+    EXPECT_TRUE(Run(&FaultMatrixTest::WriteToDevice, "Write data complete..."));
     EXPECT_EQ(Held().NumberCount(), 8);
 }
 
@@ -137,7 +139,7 @@ TEST_F(FaultMatrixTest, LyingRecordCounts) {
     DeviceBehaviour fewer;
     fewer.announce = 3;
     Device(fewer);
-    EXPECT_TRUE(Run(form1->BitBtn3, "Receiving completed."));
+    EXPECT_TRUE(Run(&FaultMatrixTest::LoadFromDevice, "Receiving completed."));
     for (int slot : {1, 2, 3, 4, 6}) {
         EXPECT_EQ(Cell(slot), state.phones[static_cast<std::size_t>(slot)]) << slot;
     }
@@ -146,7 +148,7 @@ TEST_F(FaultMatrixTest, LyingRecordCounts) {
     DeviceBehaviour more;
     more.announce = 20;
     Device(more);
-    EXPECT_TRUE(Run(form1->BitBtn3, "Connection failure,Please try again."));
+    EXPECT_TRUE(Run(&FaultMatrixTest::LoadFromDevice, "Connection failure,Please try again."));
     EXPECT_EQ(Cell(1), "");
     Device();
     ExpectReadWorks();
@@ -157,7 +159,7 @@ TEST_F(FaultMatrixTest, LineHungUpInTheMiddleOfARead) {
     DeviceBehaviour hangup;
     hangup.hangupAfter = 3;
     Device(hangup);
-    EXPECT_TRUE(Run(form1->BitBtn3, "Receiving datas:5"));
+    EXPECT_TRUE(Run(&FaultMatrixTest::LoadFromDevice, "Receiving datas:5"));
     EXPECT_TRUE(QTest::qWaitFor([&] { return !form1->Transfer.PortReady; }, 5000));
     EXPECT_TRUE(WaitForStatus("Connection failure,Please try again.", kWaitMs));
     EXPECT_EQ(Cell(1), "");
@@ -171,7 +173,7 @@ TEST_F(FaultMatrixTest, LineHungUpInTheMiddleOfAWrite) {
     Device(hangup);
     FillTable(12);
     // The status line says what the device now holds, as its state shows it.
-    form1->BitBtn4->click();
+    WriteToDevice();
     ASSERT_TRUE(QTest::qWaitFor(
         [&] { return form1->StatusText().starts_with("The line went away: "); }, kWaitMs));
     // The line went with the second phone frame, which the device never accepted.
@@ -181,21 +183,21 @@ TEST_F(FaultMatrixTest, LineHungUpInTheMiddleOfAWrite) {
               "numbers (perhaps 5 more); write again to finish.");
     EXPECT_FALSE(form1->Transfer.PortReady);
     Device();
-    EXPECT_TRUE(Run(form1->BitBtn4, "Write data complete..."));
+    EXPECT_TRUE(Run(&FaultMatrixTest::WriteToDevice, "Write data complete..."));
     EXPECT_EQ(Held().NumberCount(), 12);
 }
 
 TEST_F(FaultMatrixTest, PortVanishesBetweenTwoTransfers) {
     state.password = "2468";
     Device();
-    EXPECT_TRUE(Run(form1->BitBtn8, "Password Receiving completed."));
+    EXPECT_TRUE(Run(&FaultMatrixTest::GetPassword, "Password Receiving completed."));
     RemoveDevice();
     EXPECT_TRUE(QTest::qWaitFor([&] { return !form1->Transfer.PortReady; }, 5000));
-    QTest::mouseClick(form1->BitBtn8, Qt::LeftButton);
+    GetPassword();
     EXPECT_EQ(Texts(), std::vector<std::string>{"Can not open COM1"});
     state.password = "1122";
     Device();
-    EXPECT_TRUE(Run(form1->BitBtn8, "Password Receiving completed."));
+    EXPECT_TRUE(Run(&FaultMatrixTest::GetPassword, "Password Receiving completed."));
     EXPECT_EQ(form1->Edit2->text(), "1122");
 }
 
@@ -206,7 +208,7 @@ TEST_F(FaultMatrixTest, SecondProgramHoldsThePort) {
         TComm other;  // what a second program would hold
         other.SetCommName("COM1");
         other.OpenPort();
-        QTest::mouseClick(form1->BitBtn3, Qt::LeftButton);
+        LoadFromDevice();
         EXPECT_EQ(Texts(), std::vector<std::string>{"Can not open COM1"});
         EXPECT_FALSE(form1->Transfer.PortReady);
     }

@@ -14,9 +14,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class JetLoadTest : public testing::MainWindowFixture {
+class MainWindowAccessTest : public testing::MainWindowFixture {
   protected:
-    JetLoadTest() {
+    MainWindowAccessTest() {
         folder = sandbox.Root() / "files";
         fs::create_directories(folder);
         form1->Dialogs().SetAnswerer([this](const FileRequest&) {
@@ -38,7 +38,7 @@ class JetLoadTest : public testing::MainWindowFixture {
     void Load(const fs::path& file) {
         messages.clear();
         nextFiles = {file.string()};
-        form1->BitBtn1->click();
+        LoadFromFile();
         QCoreApplication::processEvents();
     }
     std::vector<std::string> Slots() const {
@@ -55,7 +55,7 @@ class JetLoadTest : public testing::MainWindowFixture {
     std::deque<std::string> nextFiles;  // the answers of the file dialogs, in turn
 };
 
-TEST_F(JetLoadTest, EverySampleLoadsAsItsTablesSay) {
+TEST_F(MainWindowAccessTest, EverySampleLoadsAsItsTablesSay) {
     VARNIX_NEED_JET_SAMPLES(samples);
     struct Expected {
         const char* sample;
@@ -102,7 +102,7 @@ TEST_F(JetLoadTest, EverySampleLoadsAsItsTablesSay) {
     }
 }
 
-TEST_F(JetLoadTest, DamagedOrNewerAccessFilesAreReportedAndLoadNothing) {
+TEST_F(MainWindowAccessTest, DamagedOrNewerAccessFilesAreReportedAndLoadNothing) {
     VARNIX_NEED_JET_SAMPLES(samples);
     const fs::path cut = Copy(*samples, "settings_full500.mdb", "cut.mdb");
     fs::resize_file(cut, 100 * 1024);
@@ -129,7 +129,7 @@ TEST_F(JetLoadTest, DamagedOrNewerAccessFilesAreReportedAndLoadNothing) {
     EXPECT_EQ(Slots(), std::vector<std::string>{});
 }
 
-TEST_F(JetLoadTest, EditsStayInTheAccessFileAndARefusedOneOffersANewFile) {
+TEST_F(MainWindowAccessTest, EditsStayInTheAccessFileAndARefusedOneOffersANewFile) {
     VARNIX_NEED_JET_SAMPLES(samples);
     const fs::path file = Copy(*samples, "write_compressed_text.mdb", "texts.mdb");
     Load(file);
@@ -138,10 +138,10 @@ TEST_F(JetLoadTest, EditsStayInTheAccessFileAndARefusedOneOffersANewFile) {
     form1->StringGrid1->SetCell(1, 7, "5551234");
     form1->Edit1->setText("45");
     messages.clear();
-    form1->BitBtn2->click();
+    WriteToFile();
     QCoreApplication::processEvents();
     EXPECT_EQ(Texts(), std::vector<std::string>{"Saved successfully"});
-    form1->BitBtn5->click();
+    ClearAll();
     Load(file);
     EXPECT_EQ(Cell(7), "5551234");
     EXPECT_EQ(Cell(2), "B\u00e1lint +36 1 555");
@@ -155,7 +155,7 @@ TEST_F(JetLoadTest, EditsStayInTheAccessFileAndARefusedOneOffersANewFile) {
     form1->StringGrid1->SetCell(1, 8, "888");
     messages.clear();
     nextFiles = {(folder / "taken").string(), (folder / "kept").string()};
-    form1->BitBtn2->click();
+    WriteToFile();
     QCoreApplication::processEvents();
     const fs::path taken = folder / "taken.mdb";
     ASSERT_EQ(Texts(), (std::vector<std::string>{"Varnix cannot save into " + file.string() + ".",
@@ -175,7 +175,7 @@ TEST_F(JetLoadTest, EditsStayInTheAccessFileAndARefusedOneOffersANewFile) {
     QCoreApplication::processEvents();
     EXPECT_TRUE(event.isAccepted());
     EXPECT_EQ(Texts(), (std::vector<std::string>{"save data", "Data saved successfully"}));
-    form1->BitBtn5->click();
+    ClearAll();
     Load(kept);
     EXPECT_EQ(Cell(9), "999");
     EXPECT_EQ(Cell(2), "B\u00e1lint +36 1 555");

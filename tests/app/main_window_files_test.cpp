@@ -34,9 +34,9 @@ std::vector<std::string> AccessPhoneRows(const fs::path& file) {
     return rows;
 }
 
-class SettingsFileTest : public testing::MainWindowFixture {
+class MainWindowFilesTest : public testing::MainWindowFixture {
   protected:
-    SettingsFileTest() {
+    MainWindowFilesTest() {
         folder = sandbox.Root() / "files";
         fs::create_directories(folder);
         form1->Dialogs().SetAnswerer([this](const FileRequest& request) {
@@ -54,12 +54,12 @@ class SettingsFileTest : public testing::MainWindowFixture {
     }
     void Load(const fs::path& file) {
         nextFile = file.string();
-        form1->BitBtn1->click();
+        LoadFromFile();
         QCoreApplication::processEvents();
     }
     void WriteToFile(const std::optional<std::string>& chosen = std::nullopt) {
         nextFile = chosen;
-        form1->BitBtn2->click();
+        MainWindowFixture::WriteToFile();
         QCoreApplication::processEvents();
     }
     // The first line of a failed save's message: the file refused, so a new one is
@@ -82,7 +82,7 @@ class SettingsFileTest : public testing::MainWindowFixture {
     std::vector<FileRequest> requests;
 };
 
-TEST_F(SettingsFileTest, FullTableSavesAndLoadsBack) {
+TEST_F(MainWindowFilesTest, FullTableSavesAndLoadsBack) {
     const fs::path file = NewFile("full.mdb");
     for (int slot = 1; slot <= 500; ++slot) {
         form1->StringGrid1->SetCell(1, slot, QString("+%1").arg(slot * 1000003));
@@ -102,7 +102,7 @@ TEST_F(SettingsFileTest, FullTableSavesAndLoadsBack) {
     EXPECT_EQ(messages[0].title, "message");
     EXPECT_EQ(messages[0].icon, MessageIcon::None);
 
-    form1->BitBtn5->click();
+    ClearAll();
     Load(file);
     for (int slot = 1; slot <= 500; ++slot) {
         ASSERT_EQ(Cell(slot), "+" + std::to_string(slot * 1000003));
@@ -114,7 +114,7 @@ TEST_F(SettingsFileTest, FullTableSavesAndLoadsBack) {
     EXPECT_FALSE(requests.back().save);
 }
 
-TEST_F(SettingsFileTest, OnlyFilledSlotsAreWrittenInRisingOrder) {
+TEST_F(MainWindowFilesTest, OnlyFilledSlotsAreWrittenInRisingOrder) {
     const fs::path file = NewFile("rows.mdb");
     Sql(file, "insert into phone values (3, 'old'); insert into pcong values (5, 1), (6, 0);");
     Load(file);
@@ -127,7 +127,7 @@ TEST_F(SettingsFileTest, OnlyFilledSlotsAreWrittenInRisingOrder) {
     // The first pcong row is updated, the others are left alone.
     EXPECT_EQ(Sql(file, "select time, rec from pcong"), (std::vector<std::string>{"42|1", "6|0"}));
 
-    form1->BitBtn5->click();  // all slots empty, time-out 0
+    ClearAll();  // all slots empty, time-out 0
     WriteToFile();
     EXPECT_TRUE(Sql(file, "select * from phone").empty());
     EXPECT_EQ(Sql(file, "select time, rec from pcong").front(), "0|0");
@@ -137,7 +137,7 @@ TEST_F(SettingsFileTest, OnlyFilledSlotsAreWrittenInRisingOrder) {
     EXPECT_EQ(Sql(file, "select time, rec from pcong"), std::vector<std::string>{"0|0"});
 }
 
-TEST_F(SettingsFileTest, LoadTakesWhatIsStoredAsItIs) {
+TEST_F(MainWindowFilesTest, LoadTakesWhatIsStoredAsItIs) {
     const fs::path file = NewFile("odd.mdb");
     Sql(file,
         "insert into phone values (1, 'first'), (1, 'second'), (501, 'beyond'), (0, 'zero'),"
@@ -191,7 +191,7 @@ TEST_F(SettingsFileTest, LoadTakesWhatIsStoredAsItIs) {
               std::vector<std::string>{"636166C3A9"});
 }
 
-TEST_F(SettingsFileTest, LoadOfABadFileReportsAndStillSetsTheWorkFile) {
+TEST_F(MainWindowFilesTest, LoadOfABadFileReportsAndStillSetsTheWorkFile) {
     const fs::path junk = folder / "junk.mdb";
     std::ofstream(junk) << "not a database at all, just some text that is long enough......";
     const std::string before = testing::ConfigSandbox::Read(junk);
@@ -242,7 +242,7 @@ TEST_F(SettingsFileTest, LoadOfABadFileReportsAndStillSetsTheWorkFile) {
     EXPECT_EQ(testing::ConfigSandbox::Read(junk), before);
 }
 
-TEST_F(SettingsFileTest, FailedSaveLeavesTheFileByteForByte) {
+TEST_F(MainWindowFilesTest, FailedSaveLeavesTheFileByteForByte) {
     const fs::path file = NewFile("keep.mdb");
     Sql(file,
         "insert into phone values (1, '1111'), (2, '2222'); insert into pcong values (9, 1);");
@@ -271,7 +271,7 @@ TEST_F(SettingsFileTest, FailedSaveLeavesTheFileByteForByte) {
     }
 }
 
-TEST_F(SettingsFileTest, WriteToFileMakesNewFilesFromTheTemplate) {
+TEST_F(MainWindowFilesTest, WriteToFileMakesNewFilesFromTheTemplate) {
     WriteToFile();  // cancelled
     EXPECT_TRUE(messages.empty());
     ASSERT_EQ(requests.size(), 1u);
@@ -314,7 +314,7 @@ TEST_F(SettingsFileTest, WriteToFileMakesNewFilesFromTheTemplate) {
     EXPECT_EQ(form1->Label3->text(), "");
 }
 
-TEST_F(SettingsFileTest, ClosingOffersToSaveOnlyWithAWorkFile) {
+TEST_F(MainWindowFilesTest, ClosingOffersToSaveOnlyWithAWorkFile) {
     EXPECT_TRUE(CloseWindow());
     EXPECT_TRUE(messages.empty());
     form1->show();
@@ -345,7 +345,7 @@ TEST_F(SettingsFileTest, ClosingOffersToSaveOnlyWithAWorkFile) {
     EXPECT_EQ(Sql(file, "select id, phone from phone"), std::vector<std::string>{"4|4"});
 }
 
-TEST_F(SettingsFileTest, NameWithSemicolonIsTheFileLoadedAndSaved) {
+TEST_F(MainWindowFilesTest, NameWithSemicolonIsTheFileLoadedAndSaved) {
     const fs::path file = NewFile("site;b.mdb");
     Sql(file, "insert into phone values (3, '333'); insert into pcong values (5, 0);");
     Load(file);
@@ -358,7 +358,7 @@ TEST_F(SettingsFileTest, NameWithSemicolonIsTheFileLoadedAndSaved) {
     EXPECT_FALSE(fs::exists(folder / "site"));
 }
 
-TEST_F(SettingsFileTest, LoadConnectionCannotWrite) {
+TEST_F(MainWindowFilesTest, LoadConnectionCannotWrite) {
     const fs::path file = NewFile("read.mdb");
     Sql(file, "insert into phone values (1, '5550');");
     AdoQuery query;
@@ -371,7 +371,7 @@ TEST_F(SettingsFileTest, LoadConnectionCannotWrite) {
 }
 
 // The first pcong row is updated in place however the table keeps its rows.
-TEST_F(SettingsFileTest, SaveUpdatesTheFirstSettingsRowItRead) {
+TEST_F(MainWindowFilesTest, SaveUpdatesTheFirstSettingsRowItRead) {
     for (const char* schema :
          {"create table pcong (time INTEGER, rec INTEGER); insert into pcong (rowid, time, rec)"
           " values (0, 5, 0), (1, 6, 0);",
@@ -391,7 +391,7 @@ TEST_F(SettingsFileTest, SaveUpdatesTheFirstSettingsRowItRead) {
 }
 
 // The save reads the time-out as the range rule does.
-TEST_F(SettingsFileTest, SaveTakesTheTimeoutAsTheRangeRuleReadsIt) {
+TEST_F(MainWindowFilesTest, SaveTakesTheTimeoutAsTheRangeRuleReadsIt) {
     const fs::path file = NewFile("number.mdb");
     Sql(file, "insert into pcong values (9, 0);");
     Load(file);
@@ -410,7 +410,7 @@ TEST_F(SettingsFileTest, SaveTakesTheTimeoutAsTheRangeRuleReadsIt) {
 namespace varnix {
 namespace {
 
-TEST_F(SettingsFileTest, FileLockedByAnotherWriterIsLeftAlone) {
+TEST_F(MainWindowFilesTest, FileLockedByAnotherWriterIsLeftAlone) {
     const fs::path file = NewFile("locked.mdb");
     Sql(file, "insert into phone values (1, '5550');");
     Load(file);
@@ -430,7 +430,7 @@ TEST_F(SettingsFileTest, FileLockedByAnotherWriterIsLeftAlone) {
     EXPECT_EQ(Sql(file, "select id from phone"), (std::vector<std::string>{"1", "2"}));
 }
 
-TEST_F(SettingsFileTest, FullFileSystemLeavesTheFileAsItWas) {
+TEST_F(MainWindowFilesTest, FullFileSystemLeavesTheFileAsItWas) {
     const fs::path small = folder / "small";
     fs::create_directories(small);
     if (::geteuid() != 0 ||
@@ -475,7 +475,7 @@ namespace varnix {
 namespace {
 
 // A file on a read-only mount cannot be written by anyone, root included.
-TEST_F(SettingsFileTest, FileOnAReadOnlyMountIsLeftAlone) {
+TEST_F(MainWindowFilesTest, FileOnAReadOnlyMountIsLeftAlone) {
     const fs::path mount = folder / "readonly";
     fs::create_directories(mount);
     if (::geteuid() != 0 ||

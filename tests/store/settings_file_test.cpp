@@ -29,7 +29,7 @@ using Values = testing::MapValues;
 
 using testing::Sql;
 
-class StoreTest : public ::testing::Test {
+class SettingsFileTest : public ::testing::Test {
   protected:
     void SetUp() override {
         const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
@@ -48,7 +48,7 @@ class StoreTest : public ::testing::Test {
     fs::path folder_;
 };
 
-TEST_F(StoreTest, WorkFileMadeFromTheTemplateKeepsWhatWasSaved) {
+TEST_F(SettingsFileTest, WorkFileMadeFromTheTemplateKeepsWhatWasSaved) {
     const std::string work = OutsideCodePage(".mdb");
     ASSERT_TRUE(CopyFileNoOverwrite(VARNIX_TEMPLATE, work));
 
@@ -68,7 +68,7 @@ TEST_F(StoreTest, WorkFileMadeFromTheTemplateKeepsWhatWasSaved) {
     EXPECT_TRUE(loaded.external);
 }
 
-TEST_F(StoreTest, AccessFileIsReadThroughTheJetReader) {
+TEST_F(SettingsFileTest, AccessFileIsReadThroughTheJetReader) {
     VARNIX_NEED_JET_SAMPLES(samples);
     const std::string copy = OutsideCodePage("-small.mdb");
     ASSERT_TRUE(CopyFileNoOverwrite((*samples / "settings_small.mdb").string(), copy));
@@ -79,7 +79,7 @@ TEST_F(StoreTest, AccessFileIsReadThroughTheJetReader) {
     EXPECT_TRUE(loaded.external);
 }
 
-TEST_F(StoreTest, WorkFileRowsALoadCannotShowAreNotedAndKeptBySaves) {
+TEST_F(SettingsFileTest, WorkFileRowsALoadCannotShowAreNotedAndKeptBySaves) {
     const std::string work = OutsideCodePage("-notes.mdb");
     Sql(work,
         "create table phone (id INTEGER, phone TEXT); insert into phone values (0, 'zero'),"
@@ -129,7 +129,7 @@ TEST_F(StoreTest, WorkFileRowsALoadCannotShowAreNotedAndKeptBySaves) {
                                                 "4|four", "10|ten"}));
 }
 
-TEST_F(StoreTest, FileErrorsNameTheFileAndSayWhyInOurWords) {
+TEST_F(SettingsFileTest, FileErrorsNameTheFileAndSayWhyInOurWords) {
     const std::string missing = OutsideCodePage("-missing.mdb");
     const std::string text = OutsideCodePage("-text.mdb");
     const std::string empty = OutsideCodePage("-empty.mdb");

@@ -50,6 +50,19 @@ class MainWindowFixture : public ::testing::Test {
         return nullptr;
     }
     void Click(const QString& caption) { QTest::mouseClick(Button(caption), Qt::LeftButton); }
+
+  public:
+    // The window's buttons, pressed as a technician presses them.
+    void LoadFromFile() { Click("Load From File..."); }
+    void WriteToFile() { Click("Write To File..."); }
+    void LoadFromDevice() { Click("Load From Device"); }
+    void WriteToDevice() { Click("Write To Device"); }
+    void ClearAll() { Click("Crear All"); }
+    void ConfigurePort() { Click("Configure Port..."); }
+    void GetPassword() { Click("GET"); }
+    void SetPassword() { Click("SET"); }
+
+  protected:
     std::string Cell(int row) const { return form1->StringGrid1->Cell(1, row).toStdString(); }
     bool WaitForStatus(const std::string& text, int ms) {
         return QTest::qWaitFor([&] { return form1->StatusText() == text; }, ms);
