@@ -31,7 +31,7 @@ int main(int argc, char** argv) {
     varnix::Application app(argc, argv);
     varnix::TForm1 form1;
     app.SetErrorReport(&form1.Report());
-    varnix::TForm2 form2(&form1, form1.Report(), form1.Transfer.PortReady);
+    varnix::TForm2 form2(&form1, form1.Report(), form1.Session());
     form1.SetPortDialog(&form2);
     form1.show();
     if (file) {

@@ -43,12 +43,11 @@ void KeepRightEdge(QLabel* label) {
 
 TForm1::TForm1()
     : QMainWindow(nullptr, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                               Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
-      Comm1(session_.Comm()),
-      Timer1(session_.Timer()),
-      Transfer(session_.Transfer()),
-      ADOQuery1(session_.Files().Query()) {
+                               Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint) {
     BuildLayout();
+    // The label shows the session's work file.
+    session_.Files().SetWorkFileListener(
+        [this](const std::string& path) { Label3->setText(QString::fromStdString(path)); });
     session_.SetPortChooser(
         [this] { return form2_ != nullptr ? form2_->ChosenPortName() : std::string(); });
     connect(&session_, &DeviceSession::statusChanged, this,
@@ -177,7 +176,7 @@ void TForm1::BuildLayout() {
 // --- handlers -----------------------------------------------------------------------
 
 void TForm1::FormCreate() {
-    Transfer.Reset();
+    session_.Transfer().Reset();
 }
 
 void TForm1::FormShow() {

@@ -78,12 +78,6 @@ class TForm1 : public QMainWindow, private ConfigValues {
     QStatusBar* StatusBar1;
     StatusLine* StatusPanel;
 
-    // Components without a screen presence: the session's.
-    TComm& Comm1;
-    TickTimer& Timer1;
-    DeviceTransfer& Transfer;
-    AdoQuery& ADOQuery1;
-
     // Handlers.
     void FormCreate();
     void FormShow();
@@ -108,10 +102,6 @@ class TForm1 : public QMainWindow, private ConfigValues {
     void Edit2KeyPress(char& key);
     void StringGrid1KeyPress(char& key);
     void StringGrid1SetEditText(int col, int row, const QString& value);
-    void Timer1Timer() { Transfer.Tick(); }
-    void Comm1ReceiveData(const std::uint8_t* buffer, std::uint16_t bufferLength) {
-        Transfer.ReceiveBurst(buffer, bufferLength);
-    }
 
   protected:
     void showEvent(QShowEvent* event) override;
@@ -124,14 +114,18 @@ class TForm1 : public QMainWindow, private ConfigValues {
                            void (TForm1::*handler)());
     // A start that failed: its message, and for a port what was found.
     void ShowStartFailure(const SessionFailure& failure);
-    // Writes the phone table, the time-out and the flag into the file, all or nothing.
-    // A file that cannot take them is named with the reason, and the save dialog offers a
-    // new file instead, which then becomes the work file. It returns true when the values
-    // were saved, or ends the user action with the silent abort after saying why not.
-    bool SaveToDatabase(const std::string& fileName);
+    // Writes the phone table, the time-out and the flag into the file, all or nothing, by
+    // the session's save policy: a file that cannot take them is named with the reason,
+    // and the save dialog offers a new file instead. The file saved into becomes the work
+    // file. It returns once the values are saved, or ends the user action with the silent
+    // abort after saying why not.
+    void SaveToDatabase(const std::string& fileName);
+    // The window's answer to a file that refuses a save: the reason, and a new file from
+    // the save dialog; nothing when the user cancels or no new file could be made.
+    std::optional<std::string> FileInsteadOf(const FileRefused& refused);
     // Asks for a new file's name and saves into a copy of the template there, which becomes
-    // the work file; true when saved, else it ends the user action with the silent abort.
-    bool SaveIntoNewFile();
+    // the work file; it ends the user action with the silent abort when nothing was saved.
+    void SaveIntoNewFile();
     // After a load, one message of what the file holds but the window cannot show as it
     // stands: rows without a slot, and texts that cannot go to the device (the first of
     // those is selected).
@@ -146,9 +140,10 @@ class TForm1 : public QMainWindow, private ConfigValues {
     void ShowSlot(int slot);
     // The text with its first letter a capital, as a sentence of its own.
     static std::string Capitalised(std::string text);
-    // The work file's path. Paths travel as UTF-8 on every system: the store and the
-    // system layer take them so, and Windows opens them by their wide-character names.
-    std::string WorkFile() const;
+    // The session's work file; empty when there is none. Paths travel as UTF-8 on every
+    // system: the store and the system layer take them so, and Windows opens them by their
+    // wide-character names.
+    std::string WorkFile() const { return session_.Files().WorkFile(); }
 
     // ConfigValues
     std::string PhoneText(int slot) const override;

@@ -15,10 +15,6 @@ constexpr char kFilter[] = "*.mdb|*.mdb";
 
 }  // namespace
 
-std::string TForm1::WorkFile() const {
-    return Label3->text().toStdString();
-}
-
 void TForm1::ShowNotice(const char* text) {
     boxes_.Show({text, "message", MessageIcon::None, MessageButtons::Ok});
 }
@@ -32,7 +28,6 @@ void TForm1::BitBtn1Click() {
 
 void TForm1::OpenSettingsFile(const std::string& path) {
     BitBtn5Click();
-    Label3->setText(QString::fromStdString(path));
     ShowLoadNotes(path, session_.Files().Load(path, *this));
 }
 
@@ -71,53 +66,51 @@ std::optional<std::string> TForm1::NewFileFromTemplate() {
     return newFile;
 }
 
-bool TForm1::SaveToDatabase(const std::string& fileName) {
-    const bool workFile = !Label3->text().isEmpty() && fileName == WorkFile();
+void TForm1::SaveToDatabase(const std::string& fileName) {
     try {
-        session_.Files().Save(fileName, *this, workFile);
-        return true;
-    } catch (const FileRefused& refused) {
-        boxes_.Show({"Varnix cannot save into " + refused.Path() + ".", "Message",
-                     MessageIcon::Stop, MessageButtons::Ok,
-                     refused.Reason() + "\n\nChoose a new file for your changes."});
-    } catch (const std::exception& error) {
-        boxes_.Show({"Nothing was saved into " + fileName + ".", "Message", MessageIcon::Stop,
+        if (session_.Files().Save(fileName, *this, [this](const FileRefused& refused) {
+                return FileInsteadOf(refused);
+            })) {
+            return;
+        }
+    } catch (const FileNotSaved& error) {
+        boxes_.Show({"Nothing was saved into " + error.Path() + ".", "Message", MessageIcon::Stop,
                      MessageButtons::Ok, error.what()});
-        throw SilentAbort();
     }
-    return SaveIntoNewFile();
+    throw SilentAbort();
 }
 
-bool TForm1::SaveIntoNewFile() {
-    // The new file (or, if that one is refused too, the one chosen after it) becomes the
-    // work file.
+std::optional<std::string> TForm1::FileInsteadOf(const FileRefused& refused) {
+    boxes_.Show({"Varnix cannot save into " + refused.Path() + ".", "Message", MessageIcon::Stop,
+                 MessageButtons::Ok, refused.Reason() + "\n\nChoose a new file for your changes."});
+    return NewFileFromTemplate();
+}
+
+void TForm1::SaveIntoNewFile() {
     const auto newFile = NewFileFromTemplate();
-    if (!newFile || !SaveToDatabase(*newFile)) {
+    if (!newFile) {
         throw SilentAbort();
     }
-    Label3->setText(QString::fromStdString(session_.Files().AdoptLastSaved()));
-    return true;
+    SaveToDatabase(*newFile);
 }
 
 void TForm1::BitBtn2Click() {
-    if (!Label3->text().isEmpty()) {
-        if (SaveToDatabase(WorkFile())) {
-            ShowNotice("Saved successfully");
-        }
+    if (!WorkFile().empty()) {
+        SaveToDatabase(WorkFile());
+        ShowNotice("Saved successfully");
         return;
     }
     const auto newFile = NewFileFromTemplate();
     if (!newFile) {
         return;
     }
-    if (SaveToDatabase(*newFile)) {
-        ShowNotice("Saved successfully");
-        Label3->setText(QString::fromStdString(session_.Files().AdoptLastSaved()));
-    }
+    SaveToDatabase(*newFile);
+    ShowNotice("Saved successfully");
 }
 
 void TForm1::FormClose() {
-    if (Label3->text().isEmpty()) {
+    const std::string workFile = WorkFile();
+    if (workFile.empty()) {
         return;
     }
     // A work file that cannot take the save is said with the offer, and Yes goes to a new
@@ -125,18 +118,21 @@ void TForm1::FormClose() {
     MessageRequest offer{"save data", "Message", MessageIcon::Question, MessageButtons::YesNo};
     std::string refusal;
     try {
-        session_.Files().CheckSaveTarget(WorkFile());
+        session_.Files().CheckSaveTarget(workFile);
     } catch (const FileRefused& refused) {
         refusal = refused.Reason();
-        offer.detail = "Varnix cannot save into " + WorkFile() + ": " + refusal +
+        offer.detail = "Varnix cannot save into " + workFile + ": " + refusal +
                        ".\n\nYes chooses a new file for your changes.";
     }
     if (boxes_.Show(offer) != MessageResult::Yes) {
         return;
     }
-    if (refusal.empty() ? SaveToDatabase(WorkFile()) : SaveIntoNewFile()) {
-        ShowNotice("Data saved successfully");
+    if (refusal.empty()) {
+        SaveToDatabase(workFile);
+    } else {
+        SaveIntoNewFile();
     }
+    ShowNotice("Data saved successfully");
 }
 
 }  // namespace varnix

@@ -14,11 +14,11 @@
 
 namespace varnix {
 
-TForm2::TForm2(QWidget* parent, ErrorReport& report, bool& portReady)
+TForm2::TForm2(QWidget* parent, ErrorReport& report, DeviceSession& session)
     : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                           Qt::WindowCloseButtonHint),
       report_(report),
-      portReady_(portReady) {
+      session_(session) {
     setObjectName("Form2");
     setWindowTitle("Com Setup");
     setFont(WindowFont());
@@ -87,7 +87,8 @@ void TForm2::DescribePorts() {
         PortFacts facts = SurveyPort(name, found, ChosenPortName(), deviceRoot_);
         // The port the window's own transfers hold open is the one selected; it is there
         // and this program's, not another's.
-        if (portReady_ && i == ComboBox1->currentIndex() && facts.state == PortFacts::State::Busy) {
+        if (session_.PortReady() && i == ComboBox1->currentIndex() &&
+            facts.state == PortFacts::State::Busy) {
             facts.state = PortFacts::State::Present;
         }
         const QString text = QString::fromStdString(PortTooltip(facts));
@@ -161,7 +162,7 @@ void TForm2::BitBtn1Click() {
         written = key->WriteInteger(kPortSetupValue, ComboBox1->currentIndex());
     }
     accept();
-    portReady_ = false;
+    session_.PortChanged();
     if (!written) {
         throw PortChoiceError("Failed to set data for '%s'");
     }

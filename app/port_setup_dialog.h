@@ -11,6 +11,7 @@
 #include <QPushButton>
 #include <string>
 
+#include "device_session.h"
 #include "error_report.h"
 #include "port_choice.h"
 
@@ -20,9 +21,9 @@ class TForm2 : public QDialog {
     Q_OBJECT
   public:
     // Applies the stored choice at once; a failure goes to the error report and the
-    // dialog is completed all the same. "OK" clears `portReady`, so that the next
-    // transfer opens the port afresh.
-    TForm2(QWidget* parent, ErrorReport& report, bool& portReady);
+    // dialog is completed all the same. "OK" tells `session` that the port changed, so
+    // that the next transfer opens the port afresh.
+    TForm2(QWidget* parent, ErrorReport& report, DeviceSession& session);
 
     // The name of the selected entry; empty when none is selected.
     std::string ChosenPortName() const;
@@ -51,7 +52,7 @@ class TForm2 : public QDialog {
 
     std::string deviceRoot_;
     ErrorReport& report_;
-    bool& portReady_;
+    DeviceSession& session_;
 };
 
 }  // namespace varnix

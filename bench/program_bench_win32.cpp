@@ -23,7 +23,7 @@ using namespace varnix::bench;
 // The program's windows as main() makes them, with COM1 as the port.
 struct ProgramWindows {
     TForm1 form1;
-    TForm2 form2{&form1, form1.Report(), form1.Transfer.PortReady};
+    TForm2 form2{&form1, form1.Report(), form1.Session()};
     ProgramWindows() {
         form1.SetPortDialog(&form2);
         form1.Boxes().SetAnswerer([](const MessageRequest& r) {

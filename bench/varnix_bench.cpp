@@ -150,8 +150,7 @@ class Rig {
   public:
     Rig(const DeviceState& state, const DeviceBehaviour& behaviour) {
         form1_ = std::make_unique<TForm1>();
-        form2_ =
-            std::make_unique<TForm2>(form1_.get(), form1_->Report(), form1_->Transfer.PortReady);
+        form2_ = std::make_unique<TForm2>(form1_.get(), form1_->Report(), form1_->Session());
         form1_->SetPortDialog(form2_.get());
         form1_->Boxes().SetAnswerer([](const MessageRequest& r) {
             std::fprintf(stderr, "unexpected message: %s\n", r.text.c_str());
@@ -229,7 +228,7 @@ double CpuSeconds() {
 int StartChild(int argc, char** argv) {
     Application app(argc, argv);
     TForm1 form1;
-    TForm2 form2(&form1, form1.Report(), form1.Transfer.PortReady);
+    TForm2 form2(&form1, form1.Report(), form1.Session());
     form1.SetPortDialog(&form2);
     form1.show();
     if (!QTest::qWaitForWindowExposed(&form1, 10000)) {

@@ -471,7 +471,11 @@ bool CommandRun::SaveTarget(const std::string& path) {
         return false;
     }
     try {
-        session_.Files().Save(path, values_, targetExisted_);
+        // The command line has no other file to offer: a refusal ends the run as any failure
+        // of the save does.
+        session_.Files().Save(
+            path, values_,
+            [](const FileRefused& refused) -> std::optional<std::string> { throw refused; });
         return true;
     } catch (const std::exception& error) {
         if (fromTemplate) {

@@ -36,12 +36,17 @@ class DeviceSession : public QObject, private TransferServices {
     TickTimer& Timer() { return timer_; }
     DeviceTransfer& Transfer() { return transfer_; }
     SessionFiles& Files() { return files_; }
+    const SessionFiles& Files() const { return files_; }
 
     // The port of the next open: the chooser's answer when there is one (the window's
     // port list), else the name given.
     void SetPortChooser(std::function<std::string()> chooser) { chooser_ = std::move(chooser); }
     void SetPortName(const std::string& name) { portName_ = name; }
     std::string PortName() const override;
+    // The transfers hold the port open (DeviceTransfer::PortReady).
+    bool PortReady() const { return transfer_.PortReady; }
+    // The port choice was confirmed: the next transfer opens its port afresh.
+    void PortChanged() { transfer_.PortReady = false; }
 
     void Read();
     // Reads the device as Read() does, with the same status texts and signals (its kind is

@@ -45,9 +45,16 @@ bool IsCsvName(const std::string& path) {
         [](char a, char b) { return a == std::tolower(static_cast<unsigned char>(b)); });
 }
 
-LoadNotes SessionFiles::Load(const std::string& path, ConfigValues& values) {
+void SessionFiles::SetWorkFile(const std::string& path, std::optional<FileDigest> digest) {
     workPath_ = path;
-    workDigest_.reset();
+    workDigest_ = digest;
+    if (workFileListener_) {
+        workFileListener_(workPath_);
+    }
+}
+
+LoadNotes SessionFiles::Load(const std::string& path, ConfigValues& values) {
+    SetWorkFile(path, std::nullopt);
     LoadNotes notes;
     if (IsCsvName(path)) {
         LoadPhoneCsv(path, values);
@@ -57,21 +64,36 @@ LoadNotes SessionFiles::Load(const std::string& path, ConfigValues& values) {
     return notes;
 }
 
-void SessionFiles::Save(const std::string& path, const ConfigValues& values, bool intoWorkFile) {
+std::optional<std::string> SessionFiles::Save(std::string path, const ConfigValues& values,
+                                              const FileInstead& instead) {
+    for (;;) {
+        std::optional<FileRefused> refused;
+        try {
+            SaveInto(path, values);
+            return path;
+        } catch (const FileRefused& error) {
+            refused = error;
+        } catch (const std::exception& error) {
+            throw FileNotSaved(path, error.what());
+        }
+        // Asked outside the handler: what the answer throws is its own.
+        std::optional<std::string> other = instead(*refused);
+        if (!other) {
+            return std::nullopt;
+        }
+        path = std::move(*other);
+    }
+}
+
+void SessionFiles::SaveInto(const std::string& path, const ConfigValues& values) {
     // What was seen of another file says nothing about this one.
-    std::optional<FileDigest> digest =
-        intoWorkFile && path == workPath_ ? workDigest_ : std::nullopt;
+    std::optional<FileDigest> digest = path == workPath_ ? workDigest_ : std::nullopt;
     if (IsCsvName(path)) {
         SavePhoneCsv(path, values);
     } else {
         SaveSettings(query_, path, values, &digest);
     }
-    savedPath_ = path;
-    savedDigest_ = digest;
-    if (intoWorkFile) {
-        workPath_ = path;
-        workDigest_ = digest;
-    }
+    SetWorkFile(path, digest);
 }
 
 void SessionFiles::CheckSaveTarget(const std::string& path) const {
@@ -97,12 +119,6 @@ void SessionFiles::CheckSaveTarget(const std::string& path) const {
     } catch (const DatabaseError& error) {
         throw FileRefused(path, ReasonOf(path, error.what()));
     }
-}
-
-const std::string& SessionFiles::AdoptLastSaved() {
-    workPath_ = savedPath_;
-    workDigest_ = savedDigest_;
-    return savedPath_;
 }
 
 void SessionFiles::CopyTemplate(const std::string& path) {

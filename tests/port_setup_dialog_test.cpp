@@ -27,12 +27,14 @@ const std::string kHiveWith2 =
 class PortSetupDialogTest : public ::testing::Test {
   protected:
     PortSetupDialogTest() {
+        PortReady() = true;  // as when the window's transfers hold the port
         boxes.SetAnswerer([this](const MessageRequest& request) {
             reports.push_back(request.text);
             return MessageResult::Ok;
         });
     }
-    std::unique_ptr<TForm2> Create() { return std::make_unique<TForm2>(&owner, report, portReady); }
+    std::unique_ptr<TForm2> Create() { return std::make_unique<TForm2>(&owner, report, session); }
+    bool& PortReady() { return session.Transfer().PortReady; }
     std::string Hive() const { return testing::ConfigSandbox::Read(sandbox.Folder() / "user.reg"); }
     void Ok(TForm2& dialog) {
         QTest::mouseClick(dialog.BitBtn1, Qt::LeftButton);
@@ -43,7 +45,8 @@ class PortSetupDialogTest : public ::testing::Test {
     QMainWindow owner;
     MessageBoxes boxes{&owner};
     ErrorReport report{boxes};
-    bool portReady = true;
+    ConfigRecord values;
+    DeviceSession session{values, [](const std::function<void()>& body) { body(); }};
     std::vector<std::string> reports;
 };
 
@@ -75,16 +78,16 @@ TEST_F(PortSetupDialogTest, OkStoresTheIndexAndANewStartSelectsIt) {
     dialog->ComboBox1->setCurrentIndex(2);
     Ok(*dialog);
     EXPECT_FALSE(dialog->isVisible());
-    EXPECT_FALSE(portReady);
+    EXPECT_FALSE(PortReady());
     EXPECT_EQ(Hive(), kHiveWith2);
     EXPECT_EQ(Create()->ChosenPortName(), "COM3");
 
     // OK without a change writes again and clears PortReady again.
     std::filesystem::remove(sandbox.Folder() / "user.reg");
-    portReady = true;
+    PortReady() = true;
     Ok(*dialog);
     EXPECT_EQ(Hive(), kHiveWith2);
-    EXPECT_FALSE(portReady);
+    EXPECT_FALSE(PortReady());
     EXPECT_TRUE(reports.empty());
 }
 
@@ -123,7 +126,7 @@ TEST_F(PortSetupDialogTest, UnwritableFolderReportsAndStillClosesAndClearsPortRe
     dialog->show();
     Ok(*dialog);
     EXPECT_FALSE(dialog->isVisible());
-    EXPECT_FALSE(portReady);
+    EXPECT_FALSE(PortReady());
     EXPECT_EQ(reports, std::vector<std::string>{"Failed to set data for 'COM1'"});
 }
 
@@ -145,14 +148,14 @@ TEST_F(PortSetupDialogTest, CloseBoxStoresNothingAndKeepsTheSelection) {
         dialog->close();
     });
     dialog->exec();
-    EXPECT_TRUE(portReady);
+    EXPECT_TRUE(PortReady());
     EXPECT_FALSE(std::filesystem::exists(sandbox.Folder() / "user.reg"));
     EXPECT_EQ(dialog->ChosenPortName(), "COM5");
 
     // OK ends a modal showing too.
     QTimer::singleShot(0, dialog.get(), [&] { Ok(*dialog); });
     dialog->exec();
-    EXPECT_FALSE(portReady);
+    EXPECT_FALSE(PortReady());
 }
 
 TEST_F(PortSetupDialogTest, EachNameTellsItsDeviceAndItsMenuLinksAnAdapter) {
@@ -220,7 +223,7 @@ TEST_F(PortSetupDialogTest, TheWindowsOwnOpenPortIsNotCalledBusy) {
     EXPECT_EQ(names->itemData(1, Qt::ToolTipRole).toString().toStdString(),
               "COM2 opens " + other.SlavePath() +
                   " (linked)\ndevice present\nbusy (another program holds it)");
-    portReady = false;  // the window holds no port
+    PortReady() = false;  // the window holds no port
     dialog->DescribePorts();
     EXPECT_TRUE(
         names->itemData(0, Qt::ToolTipRole).toString().endsWith("busy (another program holds it)"));

@@ -89,7 +89,7 @@ TEST_F(DeviceEndToEndTest, SilentDeviceEndsEachTransferWithItsFailure) {
     EXPECT_TRUE(WaitForStatus("Get Psaaword......", kTransferMs));
     QTest::qWait(1200);
     EXPECT_EQ(form1->StatusText(), "Get Psaaword......");
-    EXPECT_EQ(form1->Transfer.TransferMode, TransferState::Idle);
+    EXPECT_EQ(form1->Session().Transfer().TransferMode, TransferState::Idle);
     EXPECT_TRUE(messages.empty());
 }
 
@@ -107,8 +107,8 @@ TEST_F(DeviceEndToEndTest, MissingPortShowsCanNotOpen) {
         << messages[0].detail;
     EXPECT_EQ(messages[0].title, "Message");
     EXPECT_EQ(messages[0].icon, MessageIcon::Stop);
-    EXPECT_FALSE(form1->Transfer.PortReady);
-    EXPECT_FALSE(form1->Timer1.Enabled());
+    EXPECT_FALSE(form1->Session().PortReady());
+    EXPECT_FALSE(form1->Session().Timer().Enabled());
 }
 
 TEST_F(DeviceEndToEndTest, RoundTripOfFiveHundredNumbers) {

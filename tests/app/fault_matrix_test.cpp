@@ -160,7 +160,7 @@ TEST_F(FaultMatrixTest, LineHungUpInTheMiddleOfARead) {
     hangup.hangupAfter = 3;
     Device(hangup);
     EXPECT_TRUE(Run(&FaultMatrixTest::LoadFromDevice, "Receiving datas:5"));
-    EXPECT_TRUE(QTest::qWaitFor([&] { return !form1->Transfer.PortReady; }, 5000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !form1->Session().PortReady(); }, 5000));
     EXPECT_TRUE(WaitForStatus("Connection failure,Please try again.", kWaitMs));
     EXPECT_EQ(Cell(1), "");
     Device();
@@ -181,7 +181,7 @@ TEST_F(FaultMatrixTest, LineHungUpInTheMiddleOfAWrite) {
     EXPECT_EQ(form1->StatusText(),
               "The line went away: the device holds the new relay settings and 5 of the 12 "
               "numbers (perhaps 5 more); write again to finish.");
-    EXPECT_FALSE(form1->Transfer.PortReady);
+    EXPECT_FALSE(form1->Session().PortReady());
     Device();
     EXPECT_TRUE(Run(&FaultMatrixTest::WriteToDevice, "Write data complete..."));
     EXPECT_EQ(Held().NumberCount(), 12);
@@ -192,7 +192,7 @@ TEST_F(FaultMatrixTest, PortVanishesBetweenTwoTransfers) {
     Device();
     EXPECT_TRUE(Run(&FaultMatrixTest::GetPassword, "Password Receiving completed."));
     RemoveDevice();
-    EXPECT_TRUE(QTest::qWaitFor([&] { return !form1->Transfer.PortReady; }, 5000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !form1->Session().PortReady(); }, 5000));
     GetPassword();
     EXPECT_EQ(Texts(), std::vector<std::string>{"Can not open COM1"});
     state.password = "1122";
@@ -210,7 +210,7 @@ TEST_F(FaultMatrixTest, SecondProgramHoldsThePort) {
         other.OpenPort();
         LoadFromDevice();
         EXPECT_EQ(Texts(), std::vector<std::string>{"Can not open COM1"});
-        EXPECT_FALSE(form1->Transfer.PortReady);
+        EXPECT_FALSE(form1->Session().PortReady());
     }
     ExpectReadWorks();
 }

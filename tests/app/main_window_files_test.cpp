@@ -277,23 +277,13 @@ TEST_F(MainWindowFilesTest, WriteToFileMakesNewFilesFromTheTemplate) {
     ASSERT_EQ(requests.size(), 1u);
     EXPECT_TRUE(requests[0].save);
 
-    const std::string chosen = (folder / "site.mdb").string();
-    form1->StringGrid1->SetCell(1, 12, "12");
-    WriteToFile(chosen);
-    const fs::path created = chosen + ".mdb";  // ".mdb" always appended
-    EXPECT_EQ(Texts(), std::vector<std::string>{"Saved successfully"});
-    EXPECT_EQ(form1->Label3->text().toStdString(), created.string());
-    EXPECT_EQ(FileKindOfPath(created.string()), FileKind::Jet4);  // Varnix's own template
-    EXPECT_EQ(AccessPhoneRows(created), std::vector<std::string>{"12|12"});
-
     // An existing target is never overwritten.
-    form1->Label3->clear();
-    messages.clear();
-    const std::string before = testing::ConfigSandbox::Read(created);
-    WriteToFile(chosen);
+    const fs::path taken = NewFile("taken.mdb");
+    const std::string before = testing::ConfigSandbox::Read(taken);
+    WriteToFile((folder / "taken").string());
     EXPECT_EQ(Texts(), std::vector<std::string>{
                            "Important file is missing, please heavy install software."});
-    EXPECT_EQ(testing::ConfigSandbox::Read(created), before);
+    EXPECT_EQ(testing::ConfigSandbox::Read(taken), before);
     EXPECT_EQ(form1->Label3->text(), "");
 
     // Without the template.
@@ -312,6 +302,17 @@ TEST_F(MainWindowFilesTest, WriteToFileMakesNewFilesFromTheTemplate) {
     EXPECT_EQ(Texts(), std::vector<std::string>{NotSaved(folder / "broken.mdb")});
     EXPECT_TRUE(fs::exists(folder / "broken.mdb"));
     EXPECT_EQ(form1->Label3->text(), "");
+
+    form1->Edit1->setText("1");
+    messages.clear();
+    const std::string chosen = (folder / "site.mdb").string();
+    form1->StringGrid1->SetCell(1, 12, "12");
+    WriteToFile(chosen);
+    const fs::path created = chosen + ".mdb";  // ".mdb" always appended
+    EXPECT_EQ(Texts(), std::vector<std::string>{"Saved successfully"});
+    EXPECT_EQ(form1->Label3->text().toStdString(), created.string());
+    EXPECT_EQ(FileKindOfPath(created.string()), FileKind::Jet4);  // Varnix's own template
+    EXPECT_EQ(AccessPhoneRows(created), std::vector<std::string>{"12|12"});
 }
 
 TEST_F(MainWindowFilesTest, ClosingOffersToSaveOnlyWithAWorkFile) {

@@ -26,16 +26,16 @@ TEST_F(MainWindowTest, StartUpState) {
     EXPECT_EQ(f.Edit2->text(), "7093");
     EXPECT_EQ(f.Label3->text(), "");
     EXPECT_EQ(f.StatusText(), "Status bar .....");
-    EXPECT_FALSE(f.Timer1.Enabled());
-    EXPECT_EQ(f.Timer1.Interval(), 500);
-    EXPECT_FALSE(f.Transfer.PortReady);
-    EXPECT_EQ(f.Transfer.TransferMode, TransferState::Idle);
+    EXPECT_FALSE(f.Session().Timer().Enabled());
+    EXPECT_EQ(f.Session().Timer().Interval(), 500);
+    EXPECT_FALSE(f.Session().PortReady());
+    EXPECT_EQ(f.Session().Transfer().TransferMode, TransferState::Idle);
     EXPECT_FALSE(f.windowFlags() & Qt::WindowMaximizeButtonHint);
     EXPECT_TRUE(f.windowFlags() & Qt::WindowMinimizeButtonHint);
-    EXPECT_EQ(f.Comm1.CommName(), "COM1");
-    EXPECT_EQ(f.Comm1.DtrControl(), TDtrControl::DtrHandshake);
-    EXPECT_EQ(f.Comm1.RtsControl(), TRtsControl::RtsDisable);
-    EXPECT_EQ(f.Comm1.XonChar(), '0');
+    EXPECT_EQ(f.Session().Comm().CommName(), "COM1");
+    EXPECT_EQ(f.Session().Comm().DtrControl(), TDtrControl::DtrHandshake);
+    EXPECT_EQ(f.Session().Comm().RtsControl(), TRtsControl::RtsDisable);
+    EXPECT_EQ(f.Session().Comm().XonChar(), '0');
 
     EXPECT_EQ(f.centralWidget()->size(), QSize(345, 609));
     EXPECT_EQ(f.GroupBox3->geometry(), QRect(8, 216, 329, 299));
@@ -209,12 +209,14 @@ TEST_F(MainWindowTest, TimeoutRangeRuleWhenFocusLeaves) {
 }
 
 TEST_F(MainWindowTest, CrearAllClearsTheConfigurationOnly) {
+    const std::string workFile = (sandbox.Root() / "a.mdb").string();
+    form1->Dialogs().SetAnswerer([&](const FileRequest&) { return workFile; });
+    Click("Load From File...");
     form1->StringGrid1->SetCell(1, 1, "1");
     form1->StringGrid1->SetCell(1, 500, "500");
     form1->Edit1->setText("250");
     form1->CheckBox1->setChecked(true);
     form1->Edit2->setText("12");
-    form1->Label3->setText("/tmp/a.mdb");
     Click("Crear All");
     EXPECT_EQ(Cell(1), "");
     EXPECT_EQ(Cell(500), "");
@@ -222,7 +224,7 @@ TEST_F(MainWindowTest, CrearAllClearsTheConfigurationOnly) {
     EXPECT_EQ(form1->Edit1->text(), "0");
     EXPECT_FALSE(form1->CheckBox1->isChecked());
     EXPECT_EQ(form1->Edit2->text(), "7093");
-    EXPECT_EQ(form1->Label3->text(), "/tmp/a.mdb");
+    EXPECT_EQ(form1->Label3->text().toStdString(), workFile);
     EXPECT_EQ(form1->StatusText(), "Status bar .....");
 }
 
@@ -248,7 +250,7 @@ TEST_F(MainWindowTest, WriteStartRefusesBadTimeoutsWithAMessage) {
                                                  "Please enter the digital."}));
     EXPECT_EQ(messages.back().title, "Message");
     EXPECT_EQ(messages.back().icon, MessageIcon::Stop);
-    EXPECT_FALSE(form1->Transfer.PortReady);
+    EXPECT_FALSE(form1->Session().PortReady());
 
     messages.clear();
     form1->Edit1->setText("70000");  // typed by hand it would have become 1000 already
@@ -267,7 +269,7 @@ TEST_F(MainWindowTest, WriteStartRefusesBadTimeoutsWithAMessage) {
     EXPECT_EQ(messages[0].icon, MessageIcon::Stop);
     EXPECT_TRUE(messages[0].text.starts_with("2 slots cannot go to the device: slot 420 \"two\""));
     EXPECT_EQ(form1->StringGrid1->CurrentRow(), 420);
-    EXPECT_FALSE(form1->Transfer.PortReady);
+    EXPECT_FALSE(form1->Session().PortReady());
 }
 
 }  // namespace

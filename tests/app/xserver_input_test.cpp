@@ -103,7 +103,7 @@ TEST_F(XServerInputTest, TabAndShiftTabVisitEveryStopInOrder) {
 TEST_F(XServerInputTest, PortDialogShowsCentredAndEscapeLeavesItLikeTheCloseBox) {
     form1->move(0, 0);
     form2->ComboBox1->setCurrentIndex(0);
-    form1->Transfer.PortReady = true;
+    form1->Session().Transfer().PortReady = true;
     form2->show();
     // With no window manager to do it, the test hands the dialog the keyboard.
     form2->activateWindow();
@@ -116,7 +116,7 @@ TEST_F(XServerInputTest, PortDialogShowsCentredAndEscapeLeavesItLikeTheCloseBox)
     ASSERT_TRUE(keys.Tap("Escape"));
     EXPECT_TRUE(QTest::qWaitFor([&] { return !form2->isVisible(); }, 5000));
     EXPECT_EQ(form2->ChosenPortName(), "COM2");
-    EXPECT_TRUE(form1->Transfer.PortReady);
+    EXPECT_TRUE(form1->Session().PortReady());
     EXPECT_FALSE(std::filesystem::exists(sandbox.Folder() / "user.reg"));
 }
 

@@ -19,7 +19,7 @@ class DeviceWindowFixture : public MainWindowFixture {
     void Device(const DeviceBehaviour& behaviour = {}, const DeviceTiming& timing = {}) {
         if (device_) {
             RemoveDevice();
-            EXPECT_TRUE(QTest::qWaitFor([&] { return !form1->Transfer.PortReady; }, 5000));
+            EXPECT_TRUE(QTest::qWaitFor([&] { return !form1->Session().PortReady(); }, 5000));
         }
         link_.Remove();
         device_ = std::make_unique<DeviceRunner>(state, behaviour, timing, nullptr);

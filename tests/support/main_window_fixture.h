@@ -18,7 +18,7 @@ class MainWindowFixture : public ::testing::Test {
   protected:
     MainWindowFixture() {
         form1 = std::make_unique<TForm1>();
-        form2 = std::make_unique<TForm2>(form1.get(), form1->Report(), form1->Transfer.PortReady);
+        form2 = std::make_unique<TForm2>(form1.get(), form1->Report(), form1->Session());
         form1->SetPortDialog(form2.get());
         form1->Boxes().SetAnswerer([this](const MessageRequest& request) {
             messages.push_back(request);
