@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-#include <sqlite3.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -112,29 +111,6 @@ TEST_F(MainWindowFilesTest, FullTableSavesAndLoadsBack) {
     EXPECT_EQ(form1->Edit2->text(), "7093");  // never stored
     EXPECT_EQ(requests.back().filter, "*.mdb|*.mdb");
     EXPECT_FALSE(requests.back().save);
-}
-
-TEST_F(MainWindowFilesTest, OnlyFilledSlotsAreWrittenInRisingOrder) {
-    const fs::path file = NewFile("rows.mdb");
-    Sql(file, "insert into phone values (3, 'old'); insert into pcong values (5, 1), (6, 0);");
-    Load(file);
-    form1->StringGrid1->SetCell(1, 300, "300");
-    form1->StringGrid1->SetCell(1, 7, "7");
-    form1->Edit1->setText("42");
-    WriteToFile();
-    EXPECT_EQ(Sql(file, "select id, phone from phone"),
-              (std::vector<std::string>{"3|old", "7|7", "300|300"}));
-    // The first pcong row is updated, the others are left alone.
-    EXPECT_EQ(Sql(file, "select time, rec from pcong"), (std::vector<std::string>{"42|1", "6|0"}));
-
-    ClearAll();  // all slots empty, time-out 0
-    WriteToFile();
-    EXPECT_TRUE(Sql(file, "select * from phone").empty());
-    EXPECT_EQ(Sql(file, "select time, rec from pcong").front(), "0|0");
-
-    Sql(file, "delete from pcong");
-    WriteToFile();
-    EXPECT_EQ(Sql(file, "select time, rec from pcong"), std::vector<std::string>{"0|0"});
 }
 
 TEST_F(MainWindowFilesTest, LoadTakesWhatIsStoredAsItIs) {
@@ -345,135 +321,6 @@ TEST_F(MainWindowFilesTest, ClosingOffersToSaveOnlyWithAWorkFile) {
     EXPECT_EQ(Texts(), (std::vector<std::string>{"save data", "Data saved successfully"}));
     EXPECT_EQ(Sql(file, "select id, phone from phone"), std::vector<std::string>{"4|4"});
 }
-
-TEST_F(MainWindowFilesTest, NameWithSemicolonIsTheFileLoadedAndSaved) {
-    const fs::path file = NewFile("site;b.mdb");
-    Sql(file, "insert into phone values (3, '333'); insert into pcong values (5, 0);");
-    Load(file);
-    EXPECT_TRUE(messages.empty());
-    EXPECT_EQ(Cell(3), "333");
-    form1->StringGrid1->SetCell(1, 4, "four");
-    WriteToFile();
-    EXPECT_EQ(Texts(), std::vector<std::string>{"Saved successfully"});
-    EXPECT_EQ(Sql(file, "select id from phone"), (std::vector<std::string>{"3", "4"}));
-    EXPECT_FALSE(fs::exists(folder / "site"));
-}
-
-TEST_F(MainWindowFilesTest, LoadConnectionCannotWrite) {
-    const fs::path file = NewFile("read.mdb");
-    Sql(file, "insert into phone values (1, '5550');");
-    AdoQuery query;
-    query.SetReadOnly(true);
-    query.SetConnectionString(ConnectionStringFor(file.string()));
-    query.SetSql("delete from phone");
-    EXPECT_THROW(query.ExecSql(), DatabaseError);
-    query.Disconnect();
-    EXPECT_EQ(Sql(file, "select phone from phone"), std::vector<std::string>{"5550"});
-}
-
-// The first pcong row is updated in place however the table keeps its rows.
-TEST_F(MainWindowFilesTest, SaveUpdatesTheFirstSettingsRowItRead) {
-    for (const char* schema :
-         {"create table pcong (time INTEGER, rec INTEGER); insert into pcong (rowid, time, rec)"
-          " values (0, 5, 0), (1, 6, 0);",
-          "create table pcong (time INTEGER, rec INTEGER, primary key (time)) without rowid;"
-          " insert into pcong values (5, 0), (6, 0);"}) {
-        const fs::path file = folder / "rows.mdb";
-        fs::remove(file);
-        Sql(file, std::string("create table phone (id INTEGER, phone TEXT);") + schema);
-        Load(file);
-        form1->Edit1->setText("4");
-        form1->CheckBox1->setChecked(true);
-        WriteToFile();
-        EXPECT_EQ(Sql(file, "select time, rec from pcong order by time"),
-                  (std::vector<std::string>{"4|1", "6|0"}))
-            << schema;
-    }
-}
-
-// The save reads the time-out as the range rule does.
-TEST_F(MainWindowFilesTest, SaveTakesTheTimeoutAsTheRangeRuleReadsIt) {
-    const fs::path file = NewFile("number.mdb");
-    Sql(file, "insert into pcong values (9, 0);");
-    Load(file);
-    form1->Edit1->setText("+-5");
-    WriteToFile();
-    EXPECT_EQ(Texts(), std::vector<std::string>{NotSaved(file)});
-    EXPECT_EQ(Sql(file, "select time from pcong"), std::vector<std::string>{"9"});
-    form1->Edit1->setText("\v7 ");
-    WriteToFile();
-    EXPECT_EQ(Sql(file, "select time from pcong"), std::vector<std::string>{"7"});
-}
-
-}  // namespace
-}  // namespace varnix
-
-namespace varnix {
-namespace {
-
-TEST_F(MainWindowFilesTest, FileLockedByAnotherWriterIsLeftAlone) {
-    const fs::path file = NewFile("locked.mdb");
-    Sql(file, "insert into phone values (1, '5550');");
-    Load(file);
-    form1->StringGrid1->SetCell(1, 2, "new");
-    const std::string before = testing::ConfigSandbox::Read(file);
-    sqlite3* writer = nullptr;
-    ASSERT_EQ(sqlite3_open(file.c_str(), &writer), SQLITE_OK);
-    ASSERT_EQ(sqlite3_exec(writer, "begin exclusive", nullptr, nullptr, nullptr), SQLITE_OK);
-    WriteToFile();
-    EXPECT_EQ(Texts(), std::vector<std::string>{Refused(file)});
-    sqlite3_exec(writer, "rollback", nullptr, nullptr, nullptr);
-    sqlite3_close(writer);
-    EXPECT_EQ(testing::ConfigSandbox::Read(file), before);
-    messages.clear();
-    WriteToFile();
-    EXPECT_EQ(Texts(), std::vector<std::string>{"Saved successfully"});
-    EXPECT_EQ(Sql(file, "select id from phone"), (std::vector<std::string>{"1", "2"}));
-}
-
-TEST_F(MainWindowFilesTest, FullFileSystemLeavesTheFileAsItWas) {
-    const fs::path small = folder / "small";
-    fs::create_directories(small);
-    if (::geteuid() != 0 ||
-        std::system(("mount -t tmpfs -o size=96k varnix-test " + small.string() + " 2>/dev/null")
-                        .c_str()) != 0) {
-        GTEST_SKIP() << "needs root and tmpfs mounts";
-    }
-    struct Unmount {
-        fs::path dir;
-        ~Unmount() {
-            QDir::setCurrent("/");  // the file dialog made the mount the current folder
-            std::system(("umount -l " + dir.string()).c_str());
-        }
-    } unmount{small};
-    const fs::path file = small / "full.mdb";
-    MakeSqliteWorkFile(file);
-    Sql(file, "insert into phone values (1, '5550'); insert into pcong values (5, 0);");
-    {
-        std::ofstream filler(small / "filler", std::ios::binary);
-        const std::string block(4096, 'x');
-        while (filler.write(block.data(), block.size())) {
-        }
-    }
-    Load(file);
-    for (int slot = 1; slot <= 500; ++slot) {
-        form1->StringGrid1->SetCell(1, slot, QString("+3859%1").arg(slot * 7919));
-    }
-    const std::string before = testing::ConfigSandbox::Read(file);
-    WriteToFile();
-    EXPECT_EQ(Texts(), std::vector<std::string>{Refused(file)});
-    EXPECT_EQ(testing::ConfigSandbox::Read(file), before);
-    fs::remove(small / "filler");
-    messages.clear();
-    WriteToFile();
-    EXPECT_EQ(Texts(), std::vector<std::string>{"Saved successfully"});
-}
-
-}  // namespace
-}  // namespace varnix
-
-namespace varnix {
-namespace {
 
 // A file on a read-only mount cannot be written by anyone, root included.
 TEST_F(MainWindowFilesTest, FileOnAReadOnlyMountIsLeftAlone) {
