@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <iterator>
 #include <string>
 
 namespace varnix {
@@ -31,8 +32,38 @@ struct JetColumnType {
     bool inNullMask;            // Yes/No: the value is the null-mask bit, no bytes in the row
 };
 
+inline constexpr JetColumnType kJetUnknownType{"unknown", 0, 0, false, false, false};
+
+// By type number, from 0x00: name, new length, integer bytes, signed, long value, in the
+// null mask. Text(255) takes two bytes a character.
+inline constexpr JetColumnType kJetColumnTypes[] = {
+    kJetUnknownType,
+    {"Yes/No", 1, 0, false, false, true},
+    {"Byte", 1, 1, false, false, false},
+    {"Integer", 2, 2, true, false, false},
+    {"Long Integer", 4, 4, true, false, false},
+    {"Currency", 0, 0, false, false, false},
+    {"Single", 0, 0, false, false, false},
+    {"Double", 0, 0, false, false, false},
+    {"Date/Time", 8, 0, false, false, false},
+    {"Binary", 510, 0, false, false, false},
+    {"Text", 510, 0, false, false, false},
+    {"OLE Object", 0, 0, false, true, false},
+    {"Memo", 0, 0, false, true, false},
+    kJetUnknownType,
+    kJetUnknownType,
+    {"Replication ID", 0, 0, false, false, false},
+    {"Decimal", 0, 0, false, false, false},
+    {nullptr, 3992, 0, false, false, false},  // kJetTypeBinaryChunk
+};
+static_assert(std::size(kJetColumnTypes) == kJetTypeBinaryChunk + 1);
+
+inline constexpr JetColumnType kJetUndefinedType{nullptr, 0, 0, false, false, false};
+
 // The facts of `type`; a type Jet does not define has none of them.
-const JetColumnType& JetColumnTypeOf(std::uint8_t type);
+inline const JetColumnType& JetColumnTypeOf(std::uint8_t type) {
+    return type < std::size(kJetColumnTypes) ? kJetColumnTypes[type] : kJetUndefinedType;
+}
 
 // Whether `value` fits a column of `type`, an integer type.
 bool JetIntegerFits(const JetColumnType& type, std::int64_t value);

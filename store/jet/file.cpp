@@ -1,9 +1,6 @@
 #include "file.h"
 
-#include <algorithm>
 #include <cstdio>
-#include <cstring>
-#include <set>
 #include <utility>
 
 #include "catalogue.h"

@@ -1,6 +1,5 @@
 #include "index_key.h"
 
-#include <algorithm>
 #include <iterator>
 #include <string_view>
 

@@ -1,7 +1,6 @@
 #include "values.h"
 
 #include <algorithm>
-#include <iterator>
 
 #include "error.h"
 #include "long_value.h"
