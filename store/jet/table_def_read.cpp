@@ -53,13 +53,8 @@ std::string ReadName(const Cursor& in, const JetLayout& layout, std::size_t& at)
     at += layout.nameLengthBytes;
     const std::uint8_t* name = in.At(at, length);
     at += length;
-    switch (layout.text) {
-        case JetTextEncoding::Ucs2:
-            return Jet4TextToUtf8(name, length);
-        case JetTextEncoding::CodePage:
-            break;
-    }
-    return Cp1252ToUtf8(name, length);
+    return layout.text == JetTextEncoding::Ucs2 ? Jet4TextToUtf8(name, length)
+                                                : Cp1252ToUtf8(name, length);
 }
 
 // A byte the layout may lack (Jet 3 has neither misc flags nor a sort version): 0 then.

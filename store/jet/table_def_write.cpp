@@ -20,6 +20,8 @@ constexpr std::uint8_t kSystemTable = 0x53;
 constexpr std::uint32_t kNoRelatedIndex = 0xffffffff;
 constexpr std::size_t kLongValueMapEntry = 10;  // column, owned map, free-space map
 constexpr std::size_t kTdefEnd = 2;             // 0xffff closes the definition
+// Access records a definition page's free space 8 bytes short of what follows the definition.
+constexpr std::size_t kUncountedSpace = 8;
 
 std::vector<std::uint8_t> Ucs2Name(const std::string& name) {
     const auto text = Utf8ToJet4Text(name, false);
@@ -163,7 +165,7 @@ void WriteJetTableDefinition(JetPages& pages, const JetNewTableDef& table) {
     out.U32(layout.tdefNextPage, 0);
     out.U16(more.tdefFreeSpace,
             static_cast<std::uint16_t>(layout.pageSize -
-                                       std::min(layout.pageSize, at + more.tdefLength)));
+                                       std::min(layout.pageSize, at + kUncountedSpace)));
     bytes.resize(layout.pageSize, 0);
     std::copy(bytes.begin(), bytes.end(), pages.MutablePage(def.page));
 }
