@@ -32,19 +32,17 @@ class Rows {
 
   private:
     const JetValue& Field(std::size_t row, const std::string& name) const {
-        for (std::size_t c = 0; c < table_.columns.size(); ++c) {
-            const JetColumn& column = table_.columns[c];
-            if (!JetSameName(column.name, name)) {
-                continue;
-            }
-            const JetValue& value = table_.rows[row][c];
-            if (value.kind == JetValue::Kind::Other) {
-                throw DatabaseError("the column " + name + " holds " + JetTypeName(column.type) +
-                                    " values, which Varnix cannot read");
-            }
-            return value;
+        const auto c = JetColumnNamed(table_.columns, name);
+        if (!c) {
+            throw DatabaseError("no such column: " + name);
         }
-        throw DatabaseError("no such column: " + name);
+        const JetValue& value = table_.rows[row][*c];
+        if (value.kind == JetValue::Kind::Other) {
+            throw DatabaseError("the column " + name + " holds " +
+                                JetTypeName(table_.columns[*c].type) +
+                                " values, which Varnix cannot read");
+        }
+        return value;
     }
 
     JetTable table_;

@@ -18,12 +18,11 @@ constexpr std::uint8_t kForeignKeyIndex = 0x02;
 
 // The position of a settings column in its table's definition.
 std::size_t ColumnOf(const JetTableDef& def, const std::string& name) {
-    for (std::size_t c = 0; c < def.columns.size(); ++c) {
-        if (JetSameName(def.columns[c].name, name)) {
-            return c;
-        }
+    const auto column = JetColumnNamed(def.columns, name);
+    if (!column) {
+        JetUnsupported("the table has no column " + name);
     }
-    JetUnsupported("the table has no column " + name);
+    return *column;
 }
 
 // Gives a field's LVAL records back; a page released is taken out of the table's maps.

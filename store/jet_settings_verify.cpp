@@ -38,11 +38,7 @@ void VerifyPhoneRows(const JetFile& before, const JetFile& after, const ConfigVa
     const JetTable original = before.ReadTable("phone");
     const JetTable saved = after.ReadTable("phone");
     const auto idColumn = [](const JetTable& table) {
-        std::size_t c = 0;
-        while (c < table.columns.size() && !JetSameName(table.columns[c].name, "id")) {
-            ++c;
-        }
-        return c;
+        return JetColumnNamed(table.columns, "id").value_or(table.columns.size());
     };
     const std::size_t id = idColumn(saved);
     if (id == saved.columns.size() || idColumn(original) != id) {

@@ -4,12 +4,15 @@
 #include <utility>
 
 #include "error.h"
+#include "header_page.h"
 #include "long_value.h"
 #include "values.h"
 
 namespace varnix {
 
 namespace {
+
+constexpr JetTextForm kNewFileText{kJet4Layout.text, kJetNewFileCodePage};
 
 // Object Ids the engine gives the objects of every database; Access numbers its own from
 // 0x80000000 on, in the order it makes them. A table's Id is its definition page.
@@ -26,9 +29,12 @@ constexpr std::int16_t kDatabase = 2;
 constexpr std::int16_t kContainer = 3;
 constexpr std::int16_t kAccessDocument = -32757;  // a document of Access in "Databases"
 
-// Object flags: objects of the engine, and Access's own table.
+// Object flags: objects of the engine, and Access's own table; a user's table has neither.
 constexpr std::uint32_t kEngineObject = 0x80000000;
 constexpr std::uint32_t kAccessTable = 0x00000002;
+constexpr std::uint32_t kSystemObject = kEngineObject | kAccessTable;
+// A table's Id holds its definition page in the low 24 bits.
+constexpr std::uint32_t kIdPage = 0x00ffffff;
 
 // Security identifiers that are the same in every workgroup: the engine, which owns its own
 // objects; the user Admin, who owns the rest; the group Users; and the creator of an object.
@@ -140,7 +146,7 @@ class Row {
     explicit Row(const JetTableDef& def) : def_(def), fields_(def.columns.size()) {}
     void Set(const char* name, const JetValue& value) {
         const std::size_t c = Column(name);
-        fields_[c] = EncodeJetValue({true, 1252}, def_.columns[c], value);
+        fields_[c] = EncodeJetValue(kNewFileText, def_.columns[c], value);
     }
     void SetBytes(const char* name, std::vector<std::uint8_t> bytes) {
         JetField& field = fields_[Column(name)];
@@ -157,18 +163,43 @@ class Row {
 
   private:
     std::size_t Column(const char* name) const {
-        for (std::size_t c = 0; c < def_.columns.size(); ++c) {
-            if (def_.columns[c].name == name) {
-                return c;
-            }
+        const auto column = JetColumnNamed(def_.columns, name);
+        if (!column) {
+            JetUnsupported(std::string("a system table has no column ") + name);
         }
-        JetUnsupported(std::string("a system table has no column ") + name);
+        return *column;
     }
     const JetTableDef& def_;
     std::vector<JetField> fields_;
 };
 
 }  // namespace
+
+std::vector<JetCatalogueEntry> ReadJetCatalogue(const JetPages& pages, JetTextForm form) {
+    const JetTableDef def = ReadJetTableDef(pages, kJetCatalogueDefinition);
+    const auto column = [&](const char* name) {
+        const auto found = JetColumnNamed(def.columns, name);
+        if (!found) {
+            JetDamaged("the catalogue has no column " + std::string(name));
+        }
+        return *found;
+    };
+    const std::size_t id = column("Id");
+    const std::size_t name = column("Name");
+    const std::size_t type = column("Type");
+    const std::size_t flags = column("Flags");
+    std::vector<JetCatalogueEntry> entries;
+    for (const auto& row : ReadJetTableValues(pages, form, def)) {
+        if (row[type].kind != JetValue::Kind::Integer || row[type].integer != kTable ||
+            row[name].kind != JetValue::Kind::Text || row[id].kind != JetValue::Kind::Integer) {
+            continue;
+        }
+        const auto flagBits = static_cast<std::uint32_t>(row[flags].integer);
+        entries.push_back({row[name].text, static_cast<std::uint32_t>(row[id].integer) & kIdPage,
+                           (flagBits & kSystemObject) == 0});
+    }
+    return entries;
+}
 
 JetCatalogueRows JetNewCatalogueRows(const JetTableDef& objects, const JetTableDef& aces,
                                      const std::vector<JetCatalogueTable>& tables, double created) {

@@ -7,8 +7,8 @@
 #include "error.h"
 #include "header_page.h"
 #include "index_pages.h"
-#include "new_table_def.h"
 #include "properties.h"
+#include "table_def.h"
 #include "table_index.h"
 #include "table_rows.h"
 #include "usage_map.h"
@@ -17,7 +17,7 @@ namespace varnix {
 
 namespace {
 
-constexpr JetTextForm kJet4Text{true, 1252};
+constexpr JetTextForm kNewFileText{kJet4Layout.text, kJetNewFileCodePage};
 constexpr std::uint32_t kHeaderPage = 0;
 constexpr std::uint32_t kGlobalMapPage = 1;  // it names itself as its owner, as in Access files
 
@@ -108,7 +108,7 @@ void CountIndexKeys(JetPages& pages, std::uint32_t definition) {
     std::vector<std::uint32_t> counts;
     for (const JetRealIndex& index : def.realIndexes) {
         const std::vector<JetIndexEntry> entries =
-            JetIndexEntriesFor(pages, kJet4Text, def, index, rows);
+            JetIndexEntriesFor(pages, kNewFileText, def, index, rows);
         std::uint32_t keys = 0;
         for (std::size_t i = 0; i < entries.size(); ++i) {
             keys += i == 0 || entries[i].key != entries[i - 1].key ? 1 : 0;
@@ -156,7 +156,7 @@ std::vector<std::uint8_t> CreateJetDatabase(const std::vector<JetNewTable>& tabl
             index.usageMap = maps.Inline({index.firstPage});
         }
         for (const JetColumnDef& column : table.def.columns) {
-            if (IsJetLongValueType(column.type)) {
+            if (JetColumnTypeOf(column.type).longValue) {
                 const std::uint32_t owned = maps.Inline();
                 table.longValueMaps.push_back({column.number, owned, maps.Inline()});
             }
@@ -182,8 +182,8 @@ std::vector<std::uint8_t> CreateJetDatabase(const std::vector<JetNewTable>& tabl
     JetTableDef objects = ReadJetTableDef(pages, definitions[0].def.page);
     JetTableDef aces = ReadJetTableDef(pages, definitions[1].def.page);
     const JetCatalogueRows rows = JetNewCatalogueRows(objects, aces, catalogue, created);
-    ReplaceJetTableRows(pages, kJet4Text, objects, rows.objects);
-    ReplaceJetTableRows(pages, kJet4Text, aces, rows.aces);
+    ReplaceJetTableRows(pages, kNewFileText, objects, rows.objects);
+    ReplaceJetTableRows(pages, kNewFileText, aces, rows.aces);
     for (const JetNewTableDef& table : definitions) {
         if (!table.def.realIndexes.empty()) {
             CountIndexKeys(pages, table.def.page);

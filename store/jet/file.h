@@ -9,16 +9,15 @@
 #include <string>
 #include <vector>
 
+#include "catalogue.h"
 #include "error.h"
+#include "header_page.h"
 #include "pages.h"
 #include "table_def.h"
 #include "values.h"
 
 namespace varnix {
 
-// What a file is, told by its first bytes alone.
-enum class FileKind { Unknown, Sqlite, Jet3, Jet4, Ace };
-FileKind FileKindOf(const std::uint8_t* bytes, std::size_t size);
 // Unknown when the file cannot be read.
 FileKind FileKindOfPath(const std::string& path);
 // A genuine Microsoft Access file of any version.
@@ -40,17 +39,13 @@ class JetFile {
     explicit JetFile(std::vector<std::uint8_t> bytes);
     static JetFile Open(const std::string& path);
 
-    bool IsJet4() const { return pages_.Layout().jet4; }
+    bool IsJet4() const { return pages_.Layout().version == kJet4Layout.version; }
     const JetPages& Pages() const { return pages_; }
-    JetTextForm TextForm() const { return {IsJet4(), codePage_}; }
+    JetTextForm TextForm() const { return {pages_.Layout().text, codePage_}; }
     // Access asks for a password before it opens the file.
     bool HasDatabasePassword() const { return hasPassword_; }
 
-    struct TableEntry {
-        std::string name;  // UTF-8
-        std::uint32_t definition = 0;
-        bool user = false;
-    };
+    using TableEntry = JetCatalogueEntry;
     // Every table the catalogue names, system tables too, in catalogue order.
     std::vector<TableEntry> Tables() const;
     // The user tables, in catalogue order.

@@ -1,6 +1,5 @@
 #include "index_key.h"
 
-#include <algorithm>
 #include <iterator>
 #include <string_view>
 
@@ -137,12 +136,11 @@ void AppendSigned(std::vector<std::uint8_t>& key, std::int64_t value, int bytes,
 
 std::optional<std::vector<std::uint8_t>> JetIndexKeyPart(const JetColumnDef& column,
                                                          const JetValue& value, bool ascending,
-                                                         bool jet4) {
-    const std::uint8_t columnType = column.type;
-    const bool integer =
-        columnType == kJetTypeByte || columnType == kJetTypeInt16 || columnType == kJetTypeInt32;
-    const bool text = columnType == kJetTypeText && column.sortOrder == kGeneralSortOrder &&
-                      (!jet4 || column.sortVersion == kGeneralSortVersion);
+                                                         const JetLayout& layout) {
+    const JetColumnType& type = JetColumnTypeOf(column.type);
+    const bool integer = type.integerBytes != 0;
+    const bool text = column.type == kJetTypeText && column.sortOrder == kGeneralSortOrder &&
+                      (!layout.columnSortVersion || column.sortVersion == kGeneralSortVersion);
     if (!integer && !text) {
         return std::nullopt;
     }
@@ -151,25 +149,14 @@ std::optional<std::vector<std::uint8_t>> JetIndexKeyPart(const JetColumnDef& col
     }
     std::vector<std::uint8_t> key{ascending ? kAscendingFlag : kDescendingFlag};
     if (integer) {
-        if (value.kind != JetValue::Kind::Integer) {
+        if (value.kind != JetValue::Kind::Integer || !JetIntegerFits(type, value.integer)) {
             return std::nullopt;
         }
-        const std::int64_t v = value.integer;
-        if (columnType == kJetTypeByte) {
-            if (v < 0 || v > 0xff) {
-                return std::nullopt;
-            }
-            key.push_back(static_cast<std::uint8_t>(ascending ? v : ~v));
-        } else if (columnType == kJetTypeInt16) {
-            if (v < INT16_MIN || v > INT16_MAX) {
-                return std::nullopt;
-            }
-            AppendSigned(key, v, 2, ascending);
+        if (type.integerSigned) {
+            AppendSigned(key, value.integer, type.integerBytes, ascending);
         } else {
-            if (v < INT32_MIN || v > INT32_MAX) {
-                return std::nullopt;
-            }
-            AppendSigned(key, v, 4, ascending);
+            const auto v = static_cast<std::uint8_t>(value.integer);
+            key.push_back(ascending ? v : static_cast<std::uint8_t>(~v));
         }
         return key;
     }
@@ -186,10 +173,13 @@ std::optional<std::vector<std::uint8_t>> JetIndexKeyPart(const JetColumnDef& col
     while (!chars.empty() && chars.back() == ' ') {
         chars.remove_suffix(1);
     }
-    if (jet4) {
-        AppendGeneralText(key, chars, ascending);
-    } else {
-        AppendGeneral97Text(key, chars, ascending);
+    switch (layout.generalSort) {
+        case JetGeneralSort::Access2000:
+            AppendGeneralText(key, chars, ascending);
+            break;
+        case JetGeneralSort::Access97:
+            AppendGeneral97Text(key, chars, ascending);
+            break;
     }
     return key;
 }
@@ -197,21 +187,18 @@ std::optional<std::vector<std::uint8_t>> JetIndexKeyPart(const JetColumnDef& col
 std::optional<std::vector<std::uint8_t>> JetIndexKey(const JetTableDef& def,
                                                      const JetRealIndex& index,
                                                      const std::vector<JetValue>& values,
-                                                     bool jet4) {
+                                                     const JetLayout& layout) {
     if (values.size() != def.columns.size()) {
         return std::nullopt;
     }
     std::vector<std::uint8_t> key;
     for (const JetRealIndex::Part& part : index.parts) {
-        const auto column =
-            std::find_if(def.columns.begin(), def.columns.end(),
-                         [&](const JetColumnDef& c) { return c.number == part.column; });
-        if (column == def.columns.end()) {
+        const auto column = JetColumnNumbered(def.columns, part.column);
+        if (!column) {
             return std::nullopt;
         }
         const auto bytes =
-            JetIndexKeyPart(*column, values[static_cast<std::size_t>(column - def.columns.begin())],
-                            part.ascending, jet4);
+            JetIndexKeyPart(def.columns[*column], values[*column], part.ascending, layout);
         if (!bytes) {
             return std::nullopt;
         }

@@ -1,8 +1,8 @@
 // The key bytes an index stores for a column value, built as Access builds them, so that a
 // rebuilt index sorts and compares exactly like one Access or Jackcess wrote. Byte, Integer
 // and Long Integer keys are exact for every value; Text keys only for printable ASCII in the
-// file's default sort order. Anything else has no key here, and the writer must refuse to
-// keep such an index rather than store a key Access would sort differently.
+// file's default sort order. `layout` is the file's. Anything else has no key here, and the writer
+// must refuse to keep such an index rather than store a key Access would sort differently.
 #pragma once
 
 #include <cstdint>
@@ -26,7 +26,7 @@ namespace varnix {
 // but the characters 0x20 to 0x7e.
 std::optional<std::vector<std::uint8_t>> JetIndexKeyPart(const JetColumnDef& column,
                                                          const JetValue& value, bool ascending,
-                                                         bool jet4);
+                                                         const JetLayout& layout);
 
 // The whole key of a row for `index`: its parts concatenated in index order. `values`
 // holds one value per column of `def`, in definition order (as the row codec gives them).
@@ -34,6 +34,6 @@ std::optional<std::vector<std::uint8_t>> JetIndexKeyPart(const JetColumnDef& col
 std::optional<std::vector<std::uint8_t>> JetIndexKey(const JetTableDef& def,
                                                      const JetRealIndex& index,
                                                      const std::vector<JetValue>& values,
-                                                     bool jet4);
+                                                     const JetLayout& layout);
 
 }  // namespace varnix

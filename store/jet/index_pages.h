@@ -1,6 +1,7 @@
 // The pages of one index (0x03 node pages, 0x04 leaf pages): read and checked from the
 // definition's first page down, and laid out anew from a sorted list of entries. Jet 3 and
-// Jet 4 differ only in the offsets of their JetLayout.
+// Jet 4 differ only in the offsets of their JetLayout. The reader is index_pages_read.cpp,
+// the writer index_pages_write.cpp, the page format both share index_page_format.h.
 //
 // A page holds an entry bitmap, a shared prefix and its entries. A leaf entry is a key and
 // the row pointer (3-byte page, big-endian, then the row); a node entry adds its child page

@@ -121,11 +121,11 @@ std::vector<std::uint8_t> JetLongValueWriter::Store(const std::vector<std::uint8
     if (value.size() <= kInlineMost) {
         return InlineJetLongValue(value);
     }
-    if (!pages_.Layout().jet4) {
+    if (!pages_.Layout().longValuePart) {
         JetUnsupported("a memo value of more than " + std::to_string(kInlineMost) +
                        " bytes in an Access 97 file, which Varnix does not write");
     }
-    const std::size_t part = pages_.Layout().longValuePart;
+    const std::size_t part = *pages_.Layout().longValuePart;
     std::vector<std::uint8_t> field(kJetLongValueHeader, 0);
     JetPutU32(field.data(), static_cast<std::uint32_t>(value.size()) & kLengthMask);
     if (value.size() <= part) {

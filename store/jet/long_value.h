@@ -16,7 +16,7 @@ inline constexpr std::size_t kJetLongValueHeader = 12;
 
 // Memo and OLE columns keep long values.
 inline bool IsJetLongValueColumn(const JetColumnDef& column) {
-    return column.type == kJetTypeMemo || column.type == kJetTypeOle;
+    return JetColumnTypeOf(column.type).longValue;
 }
 
 // The value's stored bytes, wherever they lie. Throws JetError.

@@ -9,16 +9,98 @@ namespace varnix {
 
 namespace {
 
-// Jet 3 rows of this size or more need a jump table, which Varnix does not write.
-constexpr std::size_t kJet3JumpTableRow = 256;
-
 std::size_t FixedWidth(const JetColumnDef& column) {
-    switch (column.type) {
-        case kJetTypeBoolean:
-            return 0;  // held in the null mask
-        default:
-            return column.length;
+    return JetColumnTypeOf(column.type).inNullMask ? 0 : column.length;
+}
+
+// The counts and offsets of a row: little-endian, the layout's rowCountBytes wide.
+std::size_t ReadCount(const std::uint8_t* at, std::size_t bytes) {
+    std::size_t value = 0;
+    for (std::size_t i = bytes; i-- > 0;) {
+        value = (value << 8) | at[i];
     }
+    return value;
+}
+
+void PutCount(std::vector<std::uint8_t>& row, std::size_t value, std::size_t bytes) {
+    for (std::size_t i = 0; i < bytes; ++i) {
+        row.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
+    }
+}
+
+// Puts the fixed columns at their offsets (each takes its full width, null or not) and the
+// null mask's bits. Returns the variable columns by their place in the offset table.
+std::vector<std::size_t> PutFixedColumns(std::vector<std::uint8_t>& row,
+                                         std::vector<std::uint8_t>& mask, const JetTableDef& def,
+                                         const std::vector<JetField>& fields) {
+    const std::size_t start = row.size();
+    std::size_t fixedEnd = start;
+    for (const JetColumnDef& column : def.columns) {
+        if (column.Fixed()) {
+            fixedEnd = std::max(fixedEnd, start + column.fixedOffset + FixedWidth(column));
+        }
+    }
+    row.resize(fixedEnd, 0);
+    std::vector<std::size_t> variable;
+    for (std::size_t c = 0; c < def.columns.size(); ++c) {
+        const JetColumnDef& column = def.columns[c];
+        const JetField& field = fields.at(c);
+        if (field.present) {
+            mask[column.number / 8] |= static_cast<std::uint8_t>(1u << (column.number % 8));
+        }
+        if (JetColumnTypeOf(column.type).inNullMask) {
+            continue;
+        }
+        if (!column.Fixed()) {
+            if (column.varIndex >= def.varColumns) {
+                JetDamaged("a column's place in the offset table lies beyond the table's");
+            }
+            variable.push_back(c);
+        } else if (field.present) {
+            if (field.bytes.size() != FixedWidth(column)) {
+                JetDamaged("a value does not fit its fixed column");
+            }
+            std::copy(field.bytes.begin(), field.bytes.end(),
+                      row.begin() + static_cast<std::ptrdiff_t>(start + column.fixedOffset));
+        }
+    }
+    std::sort(variable.begin(), variable.end(), [&](std::size_t a, std::size_t b) {
+        return def.columns[a].varIndex < def.columns[b].varIndex;
+    });
+    return variable;
+}
+
+// Appends the variable columns in the order of the offset table, then the table: where the
+// variable data ends, each column's start from the last to the first, and their count.
+void PutVariableColumns(const JetLayout& layout, std::vector<std::uint8_t>& row,
+                        const JetTableDef& def, const std::vector<JetField>& fields,
+                        const std::vector<std::size_t>& variable, std::size_t maskSize) {
+    std::vector<std::size_t> offsets(def.varColumns, 0);
+    std::size_t next = 0;  // the offset-table entries filled so far
+    for (const std::size_t c : variable) {
+        const std::size_t start = row.size();
+        if (fields[c].present) {
+            row.insert(row.end(), fields[c].bytes.begin(), fields[c].bytes.end());
+        }
+        // Entries of deleted columns before this one point at its start, as Jet does.
+        while (next <= def.columns[c].varIndex) {
+            offsets[next++] = start;
+        }
+    }
+    while (next < offsets.size()) {
+        offsets[next++] = row.size();
+    }
+    const std::size_t entry = layout.rowCountBytes;
+    const std::size_t total = row.size() + entry * (def.varColumns + 2) + maskSize;
+    if (layout.rowJumpTableFrom && total >= *layout.rowJumpTableFrom) {
+        JetUnsupported(
+            "a row of 256 bytes or more in an Access 97 file, which Varnix cannot write");
+    }
+    PutCount(row, row.size(), entry);
+    for (std::size_t i = offsets.size(); i-- > 0;) {
+        PutCount(row, offsets[i], entry);
+    }
+    PutCount(row, def.varColumns, entry);
 }
 
 }  // namespace
@@ -29,12 +111,11 @@ std::size_t JetMaxRowSize(const JetLayout& layout) {
 
 std::vector<JetField> DecodeJetRow(const JetLayout& layout, const JetTableDef& def,
                                    const std::uint8_t* row, std::size_t size) {
-    const bool wide = layout.jet4;  // 2-byte counts and offsets, else 1-byte
-    const std::size_t countBytes = wide ? 2 : 1;
+    const std::size_t countBytes = layout.rowCountBytes;
     if (size < countBytes) {
         JetDamaged("a row is empty");
     }
-    const std::size_t columns = wide ? JetU16(row) : row[0];
+    const std::size_t columns = ReadCount(row, countBytes);
     const std::size_t maskSize = (columns + 7) / 8;
     if (maskSize + countBytes > size) {
         JetDamaged("a row is shorter than its null mask");
@@ -43,7 +124,7 @@ std::vector<JetField> DecodeJetRow(const JetLayout& layout, const JetTableDef& d
     std::size_t dataEnd = size - maskSize;  // where the fixed and variable data must end
     std::vector<std::size_t> varOffsets;    // the variable columns' starts, then their end
     if (def.varColumns > 0) {
-        if (!wide && size >= kJet3JumpTableRow) {
+        if (layout.rowJumpTableFrom && size >= *layout.rowJumpTableFrom) {
             JetUnsupported(
                 "a row of 256 bytes or more in an Access 97 file, which Varnix cannot read");
         }
@@ -51,14 +132,14 @@ std::vector<JetField> DecodeJetRow(const JetLayout& layout, const JetTableDef& d
         if (dataEnd < countBytes + entry) {
             JetDamaged("a row is shorter than its offset table");
         }
-        const std::size_t varCount = wide ? JetU16(row + dataEnd - 2) : row[dataEnd - 1];
+        const std::size_t varCount = ReadCount(row + dataEnd - entry, entry);
         dataEnd -= entry;
         if ((varCount + 1) * entry > dataEnd - countBytes) {
             JetDamaged("a row is shorter than its offset table");
         }
         for (std::size_t i = 0; i <= varCount; ++i) {
             const std::uint8_t* at = row + dataEnd - entry * (i + 1);
-            varOffsets.push_back(wide ? JetU16(at) : *at);
+            varOffsets.push_back(ReadCount(at, entry));
         }
         dataEnd -= (varCount + 1) * entry;
         for (std::size_t i = 0; i < varOffsets.size(); ++i) {
@@ -74,7 +155,7 @@ std::vector<JetField> DecodeJetRow(const JetLayout& layout, const JetTableDef& d
         JetField field;
         field.present =
             column.number < columns && ((mask[column.number / 8] >> (column.number % 8)) & 1);
-        if (column.type == kJetTypeBoolean || !field.present) {
+        if (JetColumnTypeOf(column.type).inNullMask || !field.present) {
             fields.push_back(std::move(field));
             continue;
         }
@@ -98,85 +179,12 @@ std::vector<JetField> DecodeJetRow(const JetLayout& layout, const JetTableDef& d
 
 std::vector<std::uint8_t> EncodeJetRow(const JetLayout& layout, const JetTableDef& def,
                                        const std::vector<JetField>& fields) {
-    const bool wide = layout.jet4;
-    const std::size_t countBytes = wide ? 2 : 1;
-    const std::size_t columns = def.maxColumns;
-    std::vector<std::uint8_t> mask((columns + 7) / 8, 0);
-    std::vector<std::uint8_t> row(countBytes, 0);
-    row[0] = static_cast<std::uint8_t>(columns);
-    if (wide) {
-        row[1] = static_cast<std::uint8_t>(columns >> 8);
-    }
-    // Every fixed column takes its full width, null or not.
-    std::size_t fixedEnd = countBytes;
-    for (const JetColumnDef& column : def.columns) {
-        if (column.Fixed()) {
-            fixedEnd = std::max(fixedEnd, countBytes + column.fixedOffset + FixedWidth(column));
-        }
-    }
-    row.resize(fixedEnd, 0);
-    std::vector<std::size_t> order;  // the variable columns by their place in the offset table
-    for (std::size_t c = 0; c < def.columns.size(); ++c) {
-        const JetColumnDef& column = def.columns[c];
-        const JetField& field = fields.at(c);
-        if (field.present) {
-            mask[column.number / 8] |= static_cast<std::uint8_t>(1u << (column.number % 8));
-        }
-        if (column.type == kJetTypeBoolean) {
-            continue;
-        }
-        if (column.Fixed()) {
-            if (field.present) {
-                if (field.bytes.size() != FixedWidth(column)) {
-                    JetDamaged("a value does not fit its fixed column");
-                }
-                std::copy(
-                    field.bytes.begin(), field.bytes.end(),
-                    row.begin() + static_cast<std::ptrdiff_t>(countBytes + column.fixedOffset));
-            }
-        } else {
-            if (column.varIndex >= def.varColumns) {
-                JetDamaged("a column's place in the offset table lies beyond the table's");
-            }
-            order.push_back(c);
-        }
-    }
+    std::vector<std::uint8_t> row;
+    PutCount(row, def.maxColumns, layout.rowCountBytes);
+    std::vector<std::uint8_t> mask((std::size_t{def.maxColumns} + 7) / 8, 0);
+    const std::vector<std::size_t> variable = PutFixedColumns(row, mask, def, fields);
     if (def.varColumns > 0) {
-        std::sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
-            return def.columns[a].varIndex < def.columns[b].varIndex;
-        });
-        std::vector<std::size_t> offsets(def.varColumns, 0);
-        std::size_t next = 0;  // the offset-table entries filled so far
-        for (const std::size_t c : order) {
-            const std::size_t start = row.size();
-            if (fields[c].present) {
-                row.insert(row.end(), fields[c].bytes.begin(), fields[c].bytes.end());
-            }
-            // Entries of deleted columns before this one point at its start, as Jet does.
-            while (next <= def.columns[c].varIndex) {
-                offsets[next++] = start;
-            }
-        }
-        while (next < offsets.size()) {
-            offsets[next++] = row.size();
-        }
-        const std::size_t entry = countBytes;
-        const std::size_t total = row.size() + entry * (def.varColumns + 2) + mask.size();
-        if (!wide && total >= kJet3JumpTableRow) {
-            JetUnsupported(
-                "a row of 256 bytes or more in an Access 97 file, which Varnix cannot write");
-        }
-        const auto put = [&](std::size_t value) {
-            row.push_back(static_cast<std::uint8_t>(value));
-            if (wide) {
-                row.push_back(static_cast<std::uint8_t>(value >> 8));
-            }
-        };
-        put(row.size());  // where the variable data ends
-        for (std::size_t i = offsets.size(); i-- > 0;) {
-            put(offsets[i]);
-        }
-        put(def.varColumns);
+        PutVariableColumns(layout, row, def, fields, variable, mask.size());
     }
     row.insert(row.end(), mask.begin(), mask.end());
     if (row.size() > JetMaxRowSize(layout)) {

@@ -27,37 +27,12 @@ constexpr std::uint8_t kAccessIndex = 0x80;
 constexpr std::uint8_t kPrimaryKey = 0x01;  // logical index type
 
 constexpr std::uint16_t kGeneralSortOrder = 1033;
-constexpr std::uint16_t kTextBytes = 510;  // Text(255), two bytes a character
-constexpr std::uint16_t kChunkBytes = 3992;
-
 struct SystemColumn {
     const char* name;
     std::uint8_t type;
     std::uint16_t number;
     std::uint8_t flags;
 };
-
-std::uint16_t LengthOf(std::uint8_t type) {
-    switch (type) {
-        case kJetTypeBoolean:
-            return 1;
-        case kJetTypeByte:
-            return 1;
-        case kJetTypeInt16:
-            return 2;
-        case kJetTypeInt32:
-            return 4;
-        case kJetTypeDateTime:
-            return 8;
-        case kJetTypeText:
-        case kJetTypeBinary:
-            return kTextBytes;
-        case kJetTypeBinaryChunk:
-            return kChunkBytes;
-        default:
-            return 0;  // Memo and OLE: kept apart from the row
-    }
-}
 
 // Gives each column its place in the row: fixed columns their offsets and variable ones
 // their entries in the offset table, both in the order of the column numbers. A Yes/No
@@ -91,22 +66,13 @@ JetTableSchema Schema(const char* name, bool system, std::initializer_list<Syste
         column.type = wanted.type;
         column.number = wanted.number;
         column.flags = wanted.flags;
-        column.length = LengthOf(wanted.type);
+        column.length = JetColumnTypeOf(wanted.type).newLength;
         column.sortOrder = kGeneralSortOrder;
         schema.columns.push_back(column);
     }
     std::uint16_t varColumns = 0;
     PlaceColumns(schema.columns, varColumns);
     return schema;
-}
-
-// Access tells names apart without regard to case.
-bool SameName(const std::string& a, const std::string& b) {
-    const auto lower = [](char c) {
-        return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-    };
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
-                                              [&](char x, char y) { return lower(x) == lower(y); });
 }
 
 JetRealIndex RealIndex(std::initializer_list<std::uint16_t> columns, std::uint8_t flags) {
@@ -119,10 +85,6 @@ JetRealIndex RealIndex(std::initializer_list<std::uint16_t> columns, std::uint8_
 }
 
 }  // namespace
-
-bool IsJetLongValueType(std::uint8_t type) {
-    return type == kJetTypeMemo || type == kJetTypeOle;
-}
 
 std::vector<JetTableSchema> JetSystemTableSchemas() {
     // Columns in the order Access lists them, by name.
@@ -213,12 +175,10 @@ JetTableSchema JetUserTableSchema(const JetNewTable& table) {
         } else {
             column.type = kJetTypeInt32;
             column.flags = kUpdatable | kFixed;
-            column.length = LengthOf(kJetTypeInt32);
+            column.length = JetColumnTypeOf(kJetTypeInt32).newLength;
         }
-        for (const JetColumnDef& other : schema.columns) {
-            if (SameName(other.name, column.name)) {
-                JetUnsupported("the table " + table.name + " has two columns named " + wanted.name);
-            }
+        if (JetColumnNamed(schema.columns, column.name)) {
+            JetUnsupported("the table " + table.name + " has two columns named " + wanted.name);
         }
         if (!wanted.nullable) {
             schema.requiredColumns.push_back(wanted.name);

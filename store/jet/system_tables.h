@@ -12,11 +12,6 @@
 
 namespace varnix {
 
-inline constexpr std::uint8_t kJetTypeDateTime = 0x08;
-inline constexpr std::uint8_t kJetTypeBinary = 0x09;
-// Fixed binary of 3992 bytes, seen only in MSysAccessObjects.
-inline constexpr std::uint8_t kJetTypeBinaryChunk = 0x11;
-
 struct JetTableSchema {
     std::string name;
     bool system = true;                     // the kind its definition states
@@ -43,8 +38,5 @@ struct JetNewTable {
 };
 // Throws JetUnsupported for a table Varnix cannot define.
 JetTableSchema JetUserTableSchema(const JetNewTable& table);
-
-// Memo and OLE columns keep their values on pages of their own, with usage maps of their own.
-bool IsJetLongValueType(std::uint8_t type);
 
 }  // namespace varnix

@@ -11,16 +11,6 @@ namespace varnix {
 
 namespace {
 
-const JetColumnDef& ColumnNumbered(const JetTableDef& def, std::uint16_t number,
-                                   std::size_t& position) {
-    for (position = 0; position < def.columns.size(); ++position) {
-        if (def.columns[position].number == number) {
-            return def.columns[position];
-        }
-    }
-    JetDamaged("an index names a column the table does not have");
-}
-
 std::string IndexName(const JetTableDef& def, const JetRealIndex& index) {
     for (const JetLogicalIndex& logical : def.logicalIndexes) {
         if (logical.real < def.realIndexes.size() && &def.realIndexes[logical.real] == &index) {
@@ -45,13 +35,16 @@ std::vector<JetIndexEntry> JetIndexEntriesFor(const JetPages& pages, JetTextForm
         Keyed item{{{}, row.at}, false};
         bool allNull = true;
         for (const JetRealIndex::Part& part : index.parts) {
-            std::size_t position = 0;
-            const JetColumnDef& column = ColumnNumbered(def, part.column, position);
-            const JetValue value = DecodeJetValue(pages, form, column, row.fields[position]);
+            const auto position = JetColumnNumbered(def.columns, part.column);
+            if (!position) {
+                JetDamaged("an index names a column the table does not have");
+            }
+            const JetColumnDef& column = def.columns[*position];
+            const JetValue value = DecodeJetValue(pages, form, column, row.fields[*position]);
             const bool null = value.kind == JetValue::Kind::Null;
             allNull = allNull && null;
             item.hasNull = item.hasNull || null;
-            const auto key = JetIndexKeyPart(column, value, part.ascending, form.jet4);
+            const auto key = JetIndexKeyPart(column, value, part.ascending, pages.Layout());
             if (!key) {
                 JetUnsupported("the index " + IndexName(def, index) + " on the column " +
                                column.name + " cannot be kept exact for the value \"" +

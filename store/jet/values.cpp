@@ -1,27 +1,27 @@
 #include "values.h"
 
 #include <algorithm>
-#include <iterator>
 
 #include "error.h"
 #include "long_value.h"
+#include "table_rows.h"
 #include "text.h"
 
 namespace varnix {
 
 namespace {
 
-std::size_t IntegerWidth(std::uint8_t type) {
-    switch (type) {
-        case kJetTypeByte:
-            return 1;
-        case kJetTypeInt16:
-            return 2;
-        case kJetTypeInt32:
-            return 4;
-        default:
-            return 0;
+// A stored integer: little-endian, signed or not as its type says.
+std::int64_t IntegerOf(const JetColumnType& type, const std::uint8_t* data) {
+    std::uint64_t bits = 0;
+    for (std::size_t i = type.integerBytes; i-- > 0;) {
+        bits = (bits << 8) | data[i];
     }
+    const std::uint64_t sign = std::uint64_t{1} << (8 * type.integerBytes - 1);
+    if (type.integerSigned && (bits & sign) != 0) {
+        return static_cast<std::int64_t>(bits) - static_cast<std::int64_t>(2 * sign);
+    }
+    return static_cast<std::int64_t>(bits);
 }
 
 bool PlainAscii(const std::uint8_t* data, std::size_t size) {
@@ -29,7 +29,7 @@ bool PlainAscii(const std::uint8_t* data, std::size_t size) {
 }
 
 std::string DecodeText(JetTextForm form, const std::uint8_t* data, std::size_t size) {
-    if (form.jet4) {
+    if (form.encoding == JetTextEncoding::Ucs2) {
         return Jet4TextToUtf8(data, size);
     }
     if (form.codePage == 0 || form.codePage == 1252 || PlainAscii(data, size)) {
@@ -42,7 +42,7 @@ std::string DecodeText(JetTextForm form, const std::uint8_t* data, std::size_t s
 std::vector<std::uint8_t> EncodeText(JetTextForm form, const JetColumnDef& column,
                                      const std::string& text) {
     std::optional<std::vector<std::uint8_t>> bytes;
-    if (form.jet4) {
+    if (form.encoding == JetTextEncoding::Ucs2) {
         bytes = Utf8ToJet4Text(text, column.Compressed());
     } else if (form.codePage == 0 || form.codePage == 1252) {
         bytes = Utf8ToCp1252(text);
@@ -58,32 +58,21 @@ std::vector<std::uint8_t> EncodeText(JetTextForm form, const JetColumnDef& colum
 
 }  // namespace
 
-std::string JetTypeName(std::uint8_t type) {
-    static const char* const kNames[] = {
-        "unknown", "Yes/No",  "Byte",      "Integer",        "Long Integer", "Currency",
-        "Single",  "Double",  "Date/Time", "Binary",         "Text",         "OLE Object",
-        "Memo",    "unknown", "unknown",   "Replication ID", "Decimal"};
-    return type < std::size(kNames) ? kNames[type] : "type " + std::to_string(type);
-}
-
 JetValue DecodeJetValue(const JetPages& pages, JetTextForm form, const JetColumnDef& column,
                         const JetField& field) {
-    if (column.type == kJetTypeBoolean) {
+    const JetColumnType& type = JetColumnTypeOf(column.type);
+    if (type.inNullMask) {
         return {JetValue::Kind::Other, 0, {}};  // held in the null mask itself
     }
     if (!field.present) {
         return {};
     }
-    const std::size_t width = IntegerWidth(column.type);
     const std::uint8_t* data = field.bytes.data();
-    if (width != 0) {
-        if (field.bytes.size() != width) {
+    if (type.integerBytes != 0) {
+        if (field.bytes.size() != type.integerBytes) {
             JetDamaged("a number column has the wrong length");
         }
-        return JetValue::Int(column.type == kJetTypeByte ? std::int64_t{data[0]}
-                             : column.type == kJetTypeInt16
-                                 ? std::int64_t{static_cast<std::int16_t>(JetU16(data))}
-                                 : std::int64_t{static_cast<std::int32_t>(JetU32(data))});
+        return JetValue::Int(IntegerOf(type, data));
     }
     if (column.type == kJetTypeText) {
         return JetValue::Str(DecodeText(form, data, field.bytes.size()));
@@ -95,26 +84,34 @@ JetValue DecodeJetValue(const JetPages& pages, JetTextForm form, const JetColumn
     return {JetValue::Kind::Other, 0, {}};
 }
 
+std::vector<std::vector<JetValue>> ReadJetTableValues(const JetPages& pages, JetTextForm form,
+                                                      const JetTableDef& def) {
+    std::vector<std::vector<JetValue>> rows;
+    for (const JetStoredRow& stored : ReadJetTableRows(pages, def)) {
+        std::vector<JetValue> values;
+        values.reserve(def.columns.size());
+        for (std::size_t c = 0; c < def.columns.size(); ++c) {
+            values.push_back(DecodeJetValue(pages, form, def.columns[c], stored.fields[c]));
+        }
+        rows.push_back(std::move(values));
+    }
+    return rows;
+}
+
 JetField EncodeJetValue(JetTextForm form, const JetColumnDef& column, const JetValue& value) {
     JetField field;
     if (value.kind == JetValue::Kind::Null) {
         return field;
     }
     field.present = true;
-    const std::size_t width = IntegerWidth(column.type);
-    if (width != 0 && value.kind == JetValue::Kind::Integer) {
-        const std::int64_t lowest = column.type == kJetTypeByte    ? 0
-                                    : column.type == kJetTypeInt16 ? INT16_MIN
-                                                                   : INT32_MIN;
-        const std::int64_t highest = column.type == kJetTypeByte    ? 255
-                                     : column.type == kJetTypeInt16 ? INT16_MAX
-                                                                    : INT32_MAX;
-        if (value.integer < lowest || value.integer > highest) {
+    const JetColumnType& type = JetColumnTypeOf(column.type);
+    if (type.integerBytes != 0 && value.kind == JetValue::Kind::Integer) {
+        if (!JetIntegerFits(type, value.integer)) {
             JetUnsupported("the number " + std::to_string(value.integer) + " does not fit the " +
                            JetTypeName(column.type) + " column " + column.name);
         }
         const auto bits = static_cast<std::uint32_t>(value.integer);
-        for (std::size_t i = 0; i < width; ++i) {
+        for (std::size_t i = 0; i < type.integerBytes; ++i) {
             field.bytes.push_back(static_cast<std::uint8_t>(bits >> (8 * i)));
         }
         return field;
@@ -122,8 +119,9 @@ JetField EncodeJetValue(JetTextForm form, const JetColumnDef& column, const JetV
     if (column.type == kJetTypeText && value.kind == JetValue::Kind::Text) {
         field.bytes = EncodeText(form, column, value.text);
         // The column's length counts characters as two bytes each, compressed or not.
-        const std::size_t plain =
-            form.jet4 ? Utf8ToJet4Text(value.text, false)->size() : field.bytes.size();
+        const std::size_t plain = form.encoding == JetTextEncoding::Ucs2
+                                      ? Utf8ToJet4Text(value.text, false)->size()
+                                      : field.bytes.size();
         if (plain > column.length) {
             JetUnsupported("the text \"" + value.text + "\" is longer than the column " +
                            column.name + " holds");

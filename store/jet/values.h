@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "pages.h"
 #include "row.h"
@@ -22,9 +23,9 @@ struct JetValue {
     friend bool operator==(const JetValue&, const JetValue&) = default;
 };
 
-// How a file stores its text: Jet 4 UCS-2, Jet 3 one byte a character in `codePage`.
+// How a file stores its text: UCS-2, or one byte a character in `codePage`.
 struct JetTextForm {
-    bool jet4 = true;
+    JetTextEncoding encoding = JetTextEncoding::Ucs2;
     std::uint16_t codePage = 1252;
 };
 
@@ -33,11 +34,12 @@ struct JetTextForm {
 JetValue DecodeJetValue(const JetPages& pages, JetTextForm form, const JetColumnDef& column,
                         const JetField& field);
 
+// The rows of a table as values, one a column, in stored order. Throws JetError.
+std::vector<std::vector<JetValue>> ReadJetTableValues(const JetPages& pages, JetTextForm form,
+                                                      const JetTableDef& def);
+
 // The stored form of an integer or text value for `column`, with memo text inline. Throws
 // JetUnsupported, naming the column, when the value cannot be stored exactly there.
 JetField EncodeJetValue(JetTextForm form, const JetColumnDef& column, const JetValue& value);
-
-// The name of a column type, for messages ("Date/Time").
-std::string JetTypeName(std::uint8_t type);
 
 }  // namespace varnix

@@ -58,6 +58,10 @@ JetColumnDef Column(std::uint8_t type) {
     return column;
 }
 
+const JetLayout& LayoutOf(bool jet4) {
+    return jet4 ? kJet4Layout : kJet3Layout;
+}
+
 std::string KeyText(const std::optional<Bytes>& key) {
     return key ? HexOf(*key) : "none";
 }
@@ -85,8 +89,9 @@ TEST(JetIndexKey, IntegersSortAsSignedNumbers) {
     };
     for (const Case& c : cases) {
         for (const bool jet4 : {true, false}) {
-            EXPECT_EQ(KeyText(JetIndexKeyPart(Column(c.type), c.value, c.ascending, jet4)),
-                      HexOf(Hex(c.key)))
+            EXPECT_EQ(
+                KeyText(JetIndexKeyPart(Column(c.type), c.value, c.ascending, LayoutOf(jet4))),
+                HexOf(Hex(c.key)))
                 << "type " << int{c.type} << " value " << c.value.integer;
         }
     }
@@ -118,15 +123,15 @@ TEST(JetIndexKey, TextFollowsTheGeneralSortOrderOfEachVersion) {
     };
     for (const Case& c : cases) {
         EXPECT_EQ(KeyText(JetIndexKeyPart(Column(kJetTypeText), JetValue::Str(c.text), c.ascending,
-                                          c.jet4)),
+                                          LayoutOf(c.jet4))),
                   HexOf(Hex(c.key)))
             << (c.jet4 ? "Jet 4 " : "Jet 3 ") << '"' << c.text << '"';
     }
     // Only the first 255 characters count.
-    EXPECT_EQ(
-        JetIndexKeyPart(Column(kJetTypeText), JetValue::Str(std::string(255, 'a') + "b"), true,
-                        true),
-        JetIndexKeyPart(Column(kJetTypeText), JetValue::Str(std::string(255, 'a')), true, true));
+    EXPECT_EQ(JetIndexKeyPart(Column(kJetTypeText), JetValue::Str(std::string(255, 'a') + "b"),
+                              true, kJet4Layout),
+              JetIndexKeyPart(Column(kJetTypeText), JetValue::Str(std::string(255, 'a')), true,
+                              kJet4Layout));
 }
 
 TEST(JetIndexKey, ValuesWithoutAnExactKeyHaveNone) {
@@ -156,7 +161,7 @@ TEST(JetIndexKey, ValuesWithoutAnExactKeyHaveNone) {
         {"a number in a text column", Column(kJetTypeText), JetValue::Int(1), true},
     };
     for (const Case& c : cases) {
-        EXPECT_FALSE(JetIndexKeyPart(c.column, c.value, true, c.jet4)) << c.what;
+        EXPECT_FALSE(JetIndexKeyPart(c.column, c.value, true, LayoutOf(c.jet4))) << c.what;
     }
 }
 
@@ -197,7 +202,7 @@ std::vector<JetIndexEntry> EntriesOfRows(const Opened& opened, const JetRealInde
             values.push_back(DecodeJetValue(opened.file.Pages(), opened.file.TextForm(),
                                             opened.def.columns[c], row.fields[c]));
         }
-        const auto key = JetIndexKey(opened.def, index, values, opened.file.IsJet4());
+        const auto key = JetIndexKey(opened.def, index, values, opened.file.Pages().Layout());
         if (!key) {
             ADD_FAILURE() << "no key for the row at " << row.at.page << "." << int{row.at.row};
             continue;
@@ -312,7 +317,8 @@ TEST(JetIndexPages, AGrowingIndexTakesNewPagesFromTheAllocator) {
     const JetIndexTree tree = ReadJetIndex(copy, opened.def.page, index.firstPage);
     std::vector<JetIndexEntry> entries;
     for (std::int64_t id = 1; id <= 1000; ++id) {
-        const auto key = JetIndexKeyPart(Column(kJetTypeInt32), JetValue::Int(id), true, true);
+        const auto key =
+            JetIndexKeyPart(Column(kJetTypeInt32), JetValue::Int(id), true, kJet4Layout);
         entries.push_back(
             {*key,
              {static_cast<std::uint32_t>(30 + id / 100), static_cast<std::uint8_t>(id % 100)}});
