@@ -31,9 +31,9 @@ class PortBackend {
 
   protected:
     // One step of Open: a step that returns false or throws (allocation, thread creation)
-    // closes what the open has made so far and raises `failure`.
+    // closes what the open has made so far and raises `failure` with `cause`.
     template <typename Step>
-    void OpenStep(const char* failure, Step step) {
+    void OpenStep(const char* failure, const PortOpenError& cause, Step step) {
         bool done = false;
         try {
             done = step();
@@ -42,7 +42,7 @@ class PortBackend {
         }
         if (!done) {
             Close();
-            throw ECommsError(failure);
+            throw ECommsError(failure, cause);
         }
     }
 };
