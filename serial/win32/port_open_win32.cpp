@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "port_names.h"
+#include "utf16_win32.h"
 
 namespace varnix {
 
@@ -10,21 +11,6 @@ namespace {
 
 constexpr DWORD kDriverQueueSize = 4096;
 constexpr char kOpenFailed[] = "Error opening serial port";
-
-// The system's words for `code`, without the closing full stop and line break.
-std::string SystemText(DWORD code) {
-    char* text = nullptr;
-    const DWORD size = FormatMessageA(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-        nullptr, code, 0, reinterpret_cast<char*>(&text), 0, nullptr);
-    std::string result = size != 0 && text != nullptr ? std::string(text, size) : std::string();
-    LocalFree(text);
-    while (!result.empty() && (result.back() == '\n' || result.back() == '\r' ||
-                               result.back() == ' ' || result.back() == '.')) {
-        result.pop_back();
-    }
-    return result.empty() ? "error " + std::to_string(code) : result;
-}
 
 // A port another program holds answers "access denied" on Windows.
 PortOpenFault FaultOfOpen(DWORD code) {
@@ -59,11 +45,11 @@ PortDevice OpenPortDevice(const std::string& name) {
     }
     device.tried.path = name;
     const HANDLE port =
-        ::CreateFileA(path->c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                      FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OVERLAPPED, nullptr);
+        ::CreateFileW(Utf16FromUtf8(*path).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OVERLAPPED, nullptr);
     if (port == INVALID_HANDLE_VALUE) {
         const DWORD code = ::GetLastError();
-        return Refused(std::move(device), kOpenFailed, FaultOfOpen(code), SystemText(code));
+        return Refused(std::move(device), kOpenFailed, FaultOfOpen(code), SystemErrorText(code));
     }
     // Until the handle is handed over, a failure closes it alone.
     if (::GetFileType(port) != FILE_TYPE_CHAR) {
@@ -75,7 +61,7 @@ PortDevice OpenPortDevice(const std::string& name) {
         const DWORD code = ::GetLastError();
         ::CloseHandle(port);
         return Refused(std::move(device), "Cannot setup comm buffer", PortOpenFault::Other,
-                       SystemText(code));
+                       SystemErrorText(code));
     }
     device.handle = port;
     return device;
