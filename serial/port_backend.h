@@ -18,7 +18,8 @@ namespace varnix {
 class PortBackend {
   public:
     virtual ~PortBackend() = default;
-    // Opens `name` and starts the threads; throws ECommsError, leaving the port closed.
+    // Opens `name` and starts the threads; throws ECommsError with the cause, leaving the
+    // port closed.
     virtual void Open(const std::string& name, const LineSettings& line,
                       const CommTimeouts& timeouts) = 0;
     // Stops the threads and closes the port; also after a half-finished open. Never throws.
