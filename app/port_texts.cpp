@@ -4,8 +4,6 @@ namespace varnix {
 
 namespace {
 
-using Problem = PortDiagnosis::Problem;
-
 std::string DeviceLine(const SerialDevice& device) {
     return device.product.empty() ? device.path : device.path + " (" + device.product + ")";
 }
@@ -35,40 +33,41 @@ std::string HowToLink(const std::string& name, const std::vector<SerialDevice>& 
 
 }  // namespace
 
-std::string OpenFailureDetail(const std::string& name, const PortDiagnosis& diagnosis,
+std::string OpenFailureDetail(const std::string& name, const PortOpenError& cause,
                               const std::vector<SerialDevice>& found) {
-    if (diagnosis.problem == Problem::NoName) {
+    if (cause.fault == PortOpenFault::NoName) {
         return "No port is chosen. Choose one in \"Configure Port...\" and press OK.";
     }
     std::string text =
-        "Device: " + diagnosis.path + (diagnosis.linked ? " (linked as " + name + ")" : "") + "\n";
-    if (!diagnosis.reason.empty()) {
-        text += "Reason: " + diagnosis.reason + "\n";
+        "Device: " + cause.path + (cause.linked ? " (linked as " + name + ")" : "") + "\n";
+    if (!cause.reason.empty()) {
+        text += "Reason: " + cause.reason + "\n";
     }
     text += "\n";
-    switch (diagnosis.problem) {
-        case Problem::Missing:
+    switch (cause.fault) {
+        case PortOpenFault::Missing:
             return text + "The device is not there. " + HowToLink(name, found);
-        case Problem::NoHardware:
+        case PortOpenFault::NoHardware:
             return text + "No serial port hardware is behind this device. " +
                    HowToLink(name, found);
-        case Problem::Permission:
-            if (diagnosis.group.empty()) {
+        case PortOpenFault::NotPermitted:
+            if (cause.group.empty()) {
                 return text + "Your account may not open the device.";
             }
-            if (diagnosis.inGroupLater) {
-                return text + "Your account is in the group \"" + diagnosis.group +
+            if (cause.inGroupLater) {
+                return text + "Your account is in the group \"" + cause.group +
                        "\" that owns the device, but this session began before: log out and "
                        "in again.";
             }
-            return text + "The device belongs to the group \"" + diagnosis.group +
+            return text + "The device belongs to the group \"" + cause.group +
                    "\". Add your account to it, then log out and in again:\n  sudo usermod -a -G " +
-                   diagnosis.group + " " + (diagnosis.user.empty() ? "$USER" : diagnosis.user);
-        case Problem::Busy:
+                   cause.group + " " + (cause.user.empty() ? "$USER" : cause.user);
+        case PortOpenFault::Busy:
             return text +
                    "Another program holds the port. Close it (or the other Varnix "
                    "window) and try again.";
-        case Problem::None:
+        case PortOpenFault::Resources:
+            // The device itself opened: the failure was the port's own, and may pass.
             return text + "The device opens now: try again.";
         default:
             return text + "Check the cable and the adapter, then try again.";

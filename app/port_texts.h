@@ -5,13 +5,13 @@
 #include <string>
 #include <vector>
 
-#include "port_diagnosis.h"
+#include "port_open_error.h"
 #include "serial_devices.h"
 
 namespace varnix {
 
 // The device tried, the system's reason and what to do about it.
-std::string OpenFailureDetail(const std::string& name, const PortDiagnosis& diagnosis,
+std::string OpenFailureDetail(const std::string& name, const PortOpenError& cause,
                               const std::vector<SerialDevice>& found);
 
 }  // namespace varnix

@@ -65,18 +65,19 @@ void DeviceTransfer::FailUnaccepted() {
 
 // --- starts -------------------------------------------------------------------------
 
+// A port that does not open is a start failure of its own, with its cause; anything else
+// that fails on the way is no port failure and is reported as what it is.
 template <typename Steps>
 void DeviceTransfer::GuardedStart(Steps&& steps) {
-    std::string reason;
     try {
         steps();
-        return;
+    } catch (const PortOpenFailure& failure) {
+        services_.StartFailed({StartProblem::PortNotOpened, "Can not open " + services_.PortName(),
+                               failure.what(), 0, failure.Cause()});
     } catch (const std::exception& error) {
-        reason = error.what();
-    } catch (...) {
+        Cancel();  // nothing half-started runs on at the next tick
+        services_.StartFailed({StartProblem::Aborted, error.what(), error.what()});
     }
-    services_.StartFailed(
-        {StartProblem::PortNotOpened, "Can not open " + services_.PortName(), reason});
 }
 
 void DeviceTransfer::OpenPortIfNeeded() {

@@ -4,9 +4,11 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "config_values.h"
+#include "port_open_error.h"
 
 namespace varnix {
 
@@ -16,7 +18,7 @@ class TransferPort {
     virtual ~TransferPort() = default;
     virtual void ClosePort() = 0;
     virtual void SetCommName(const std::string& name) = 0;
-    // Throws on failure.
+    // Opens the port of the last SetCommName; throws PortOpenFailure when it does not open.
     virtual void OpenPort() = 0;
     // Queues a copy of the bytes; false when the port refused them.
     virtual bool SendData(const std::uint8_t* buffer, std::uint16_t length) = 0;
@@ -27,6 +29,7 @@ enum class TransferKind { Read, Write, GetPassword, SetPassword };
 // Why a transfer did not start.
 enum class StartProblem {
     PortNotOpened,     // "Can not open " + port name
+    Aborted,           // something other than the port failed on the way: its own words
     TimeoutNotNumber,  // "Please enter the digital."
     TimeoutTooLarge,   // "Relay TimeOut more than 59 seconds."
     PasswordInvalid,   // "Please enter a four-digit password."
@@ -44,9 +47,10 @@ enum class TransferFailure {
 
 struct StartFailure {
     StartProblem problem;
-    std::string text;    // the message the window shows
-    std::string reason;  // the system's own words, where there are any
-    int slot = 0;        // the first slot at fault, where a slot is
+    std::string text;                     // the message the window shows
+    std::string reason;                   // the serial component's words, where there are any
+    int slot = 0;                         // the first slot at fault, where a slot is
+    std::optional<PortOpenError> port{};  // PortNotOpened: why the port did not open
 };
 
 // The services of whoever runs the transfers. Beside the status texts, the course of each

@@ -3,9 +3,10 @@
 #pragma once
 
 #include <cstdint>
-#include <stdexcept>
 #include <string>
 #include <vector>
+
+#include "port_open_error.h"
 
 namespace varnix {
 
@@ -20,10 +21,10 @@ enum class TRtsControl : std::uint8_t {
     RtsTransmissionAvailable
 };
 
-// Every failure of OpenPort.
-class ECommsError : public std::runtime_error {
+// Every failure of OpenPort: the component's message, and why the port did not open.
+class ECommsError : public PortOpenFailure {
   public:
-    using std::runtime_error::runtime_error;
+    using PortOpenFailure::PortOpenFailure;
 };
 
 // The flags below carry their Windows names and values. A Win32 source includes

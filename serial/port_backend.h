@@ -18,7 +18,8 @@ namespace varnix {
 class PortBackend {
   public:
     virtual ~PortBackend() = default;
-    // Opens `name` and starts the threads; throws ECommsError, leaving the port closed.
+    // Opens `name` and starts the threads; throws ECommsError with the cause, leaving the
+    // port closed.
     virtual void Open(const std::string& name, const LineSettings& line,
                       const CommTimeouts& timeouts) = 0;
     // Stops the threads and closes the port; also after a half-finished open. Never throws.
@@ -31,9 +32,9 @@ class PortBackend {
 
   protected:
     // One step of Open: a step that returns false or throws (allocation, thread creation)
-    // closes what the open has made so far and raises `failure`.
+    // closes what the open has made so far and raises `failure` with `cause`.
     template <typename Step>
-    void OpenStep(const char* failure, Step step) {
+    void OpenStep(const char* failure, const PortOpenError& cause, Step step) {
         bool done = false;
         try {
             done = step();
@@ -42,7 +43,7 @@ class PortBackend {
         }
         if (!done) {
             Close();
-            throw ECommsError(failure);
+            throw ECommsError(failure, cause);
         }
     }
 };

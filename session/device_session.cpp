@@ -6,46 +6,46 @@ namespace varnix {
 
 namespace {
 
-using Problem = PortDiagnosis::Problem;
-
-FailureKind PortFailureKind(Problem problem) {
-    switch (problem) {
-        case Problem::Busy:
+FailureKind PortFailureKind(PortOpenFault fault) {
+    switch (fault) {
+        case PortOpenFault::Busy:
             return FailureKind::PortBusy;
-        case Problem::Permission:
+        case PortOpenFault::NotPermitted:
             return FailureKind::PortPermission;
-        case Problem::NoName:
-        case Problem::Missing:
-        case Problem::NoHardware:
+        case PortOpenFault::NoName:
+        case PortOpenFault::Missing:
+        case PortOpenFault::NoHardware:
             return FailureKind::PortMissing;
-        case Problem::None:
-        case Problem::Other:
+        case PortOpenFault::NotADevice:
+        case PortOpenFault::Resources:
+        case PortOpenFault::Other:
             break;
     }
     return FailureKind::PortUnusable;
 }
 
-// One clause on why the port did not open; `opened` is what the open itself said.
-std::string PortFailureReason(const PortDiagnosis& diagnosis, const std::string& opened) {
-    const std::string device = diagnosis.path.empty() ? "" : " " + diagnosis.path;
-    switch (diagnosis.problem) {
-        case Problem::NoName:
+// One clause on why the port did not open; `message` is what the serial component said.
+std::string PortFailureReason(const PortOpenError& cause, const std::string& message) {
+    const std::string device = cause.path.empty() ? "" : " " + cause.path;
+    switch (cause.fault) {
+        case PortOpenFault::NoName:
             return "no device has that name";
-        case Problem::Missing:
+        case PortOpenFault::Missing:
             return "no device at" + device;
-        case Problem::NoHardware:
+        case PortOpenFault::NoHardware:
             return "no serial port hardware behind" + device;
-        case Problem::Permission:
+        case PortOpenFault::NotPermitted:
             return "no permission to open" + device +
-                   (diagnosis.group.empty() ? "" : " (group \"" + diagnosis.group + "\")");
-        case Problem::Busy:
+                   (cause.group.empty() ? "" : " (group \"" + cause.group + "\")");
+        case PortOpenFault::Busy:
             return "the port is busy: another program holds" + device;
-        case Problem::Other:
-            return diagnosis.reason.empty() ? opened : diagnosis.reason;
-        case Problem::None:
+        case PortOpenFault::NotADevice:
+        case PortOpenFault::Other:
+            return cause.reason.empty() ? message : cause.reason;
+        case PortOpenFault::Resources:
             break;
     }
-    return opened.empty() ? "the port did not open" : opened;
+    return message.empty() ? "the port did not open" : message;
 }
 
 std::string TransferFailureReason(TransferFailure failure) {
@@ -206,10 +206,12 @@ void DeviceSession::StartFailed(const StartFailure& failure) {
                           std::nullopt,
                           failure.slot};
     if (failure.problem == StartProblem::PortNotOpened) {
-        const PortDiagnosis diagnosis = DiagnosePort(report.port);
-        report.kind = PortFailureKind(diagnosis.problem);
-        report.reason = PortFailureReason(diagnosis, failure.reason);
-        report.diagnosis = diagnosis;
+        const PortOpenError cause = failure.port.value_or(PortOpenError{});
+        report.kind = PortFailureKind(cause.fault);
+        report.reason = PortFailureReason(cause, failure.reason);
+        report.diagnosis = cause;
+    } else if (failure.problem == StartProblem::Aborted) {
+        report.kind = FailureKind::Aborted;
     }
     Fail(std::move(report));
 }

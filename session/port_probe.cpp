@@ -100,13 +100,16 @@ void PortProbe::Start(const std::vector<std::string>& names) {
                 BuildShortFrame(request, Command::Password);
                 asked->comm->SendData(request, sizeof request);
                 asked_.push_back(std::move(asked));
-            } catch (const std::exception& error) {
+            } catch (const ECommsError& error) {
                 asked->comm->deleteLater();
                 // Taken between the look and the open, or refused otherwise.
-                const PortFacts now = SurveyPort(name, found, "");
-                result.outcome =
-                    now.state == PortFacts::State::Present ? Outcome::Failed : OutcomeOf(now.state);
-                result.reason = now.reason.empty() ? error.what() : now.reason;
+                const PortOpenError& cause = error.Cause();
+                result.outcome = OutcomeOf(StateOf(cause.fault));
+                result.reason = cause.reason.empty() ? error.what() : cause.reason;
+            } catch (const std::exception& error) {
+                asked->comm->deleteLater();
+                result.outcome = Outcome::Failed;
+                result.reason = error.what();
             }
         }
         results_.push_back(result);

@@ -13,27 +13,6 @@ namespace fs = std::filesystem;
 namespace {
 
 using State = PortFacts::State;
-using Problem = PortDiagnosis::Problem;
-
-State StateOf(Problem problem) {
-    switch (problem) {
-        case Problem::None:
-            return State::Present;
-        case Problem::NoName:
-            return State::NoDevice;
-        case Problem::Missing:
-            return State::Missing;
-        case Problem::NoHardware:
-            return State::NoHardware;
-        case Problem::Permission:
-            return State::NotPermitted;
-        case Problem::Busy:
-            return State::Busy;
-        case Problem::Other:
-            break;
-    }
-    return State::Unusable;
-}
 
 // What a fake tree shows without opening anything: a device found there, a built-in node
 // the serial driver found no UART behind, or nothing.
@@ -88,6 +67,26 @@ bool IsListedPortName(const std::string& name) {
 
 }  // namespace
 
+PortFacts::State StateOf(PortOpenFault fault) {
+    switch (fault) {
+        case PortOpenFault::NoName:
+            return State::NoDevice;
+        case PortOpenFault::Missing:
+            return State::Missing;
+        case PortOpenFault::NoHardware:
+            return State::NoHardware;
+        case PortOpenFault::NotPermitted:
+            return State::NotPermitted;
+        case PortOpenFault::Busy:
+            return State::Busy;
+        case PortOpenFault::NotADevice:
+        case PortOpenFault::Resources:
+        case PortOpenFault::Other:
+            break;
+    }
+    return State::Unusable;
+}
+
 PortFacts SurveyPort(const std::string& name, const std::vector<SerialDevice>& found,
                      const std::string& chosen, const std::string& root) {
     PortFacts facts;
@@ -101,11 +100,15 @@ PortFacts SurveyPort(const std::string& name, const std::vector<SerialDevice>& f
         facts.state = StateInTree(route, root);
         return facts;
     }
-    const PortDiagnosis diagnosis = DiagnosePort(name);
-    facts.state = StateOf(diagnosis.problem);
-    facts.reason = diagnosis.reason;
-    facts.group = diagnosis.group;
-    facts.groupNeedsNewLogin = diagnosis.inGroupLater;
+    const auto refused = DiagnosePort(name);
+    if (!refused) {
+        facts.state = State::Present;
+        return facts;
+    }
+    facts.state = StateOf(refused->fault);
+    facts.reason = refused->reason;
+    facts.group = refused->group;
+    facts.groupNeedsNewLogin = refused->inGroupLater;
     return facts;
 }
 

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "port_open_error.h"
 #include "serial_devices.h"
 
 namespace varnix {
@@ -31,6 +32,9 @@ struct PortFacts {
     std::string reason;               // the system's own words, when it refused
     bool chosen = false;              // the name chosen in "Configure Port..."
 };
+
+// The state of a port that does not open for `fault`.
+PortFacts::State StateOf(PortOpenFault fault);
 
 // The facts of one name. `found` is FindSerialDevices(root). With a `root` (a fake /dev
 // and /sys tree in the tests) the state is what that tree shows, and nothing is opened.

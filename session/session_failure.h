@@ -6,7 +6,7 @@
 #include <optional>
 #include <string>
 
-#include "port_diagnosis.h"
+#include "port_open_error.h"
 
 namespace varnix {
 
@@ -23,6 +23,7 @@ enum class FailureKind {
     Interrupted,     // the device cut the transfer short
     LineLost,        // the line went away; a write's reason says what the device holds
     Cancelled,       // the user stopped it; a write's reason says what the device holds
+    Aborted,         // something other than the port or the values failed at the start
 };
 
 struct SessionFailure {
@@ -31,7 +32,7 @@ struct SessionFailure {
     std::string text;      // the window's message for a start, else empty
     std::string reason;    // what went wrong, as one clause: "the device did not answer"
     std::string port;      // the port name tried
-    std::optional<PortDiagnosis> diagnosis;  // a port that did not open: what was found
+    std::optional<PortOpenError> diagnosis;  // a port that did not open: why
     int slot = 0;  // values that cannot go to the device: the first slot at fault
 };
 

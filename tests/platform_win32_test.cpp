@@ -1,4 +1,4 @@
-// The Windows implementations of the port names, the template's folder, the no-overwrite
+// The Windows implementations of the template's folder, the no-overwrite
 // copy and what stands behind a file name.
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -9,7 +9,6 @@
 
 #include "file_copy.h"
 #include "file_kind.h"
-#include "port_names.h"
 #include "windows_directory.h"
 
 namespace varnix {
@@ -32,12 +31,6 @@ fs::path ProgramFolder() {
     char path[MAX_PATH];
     const DWORD length = GetModuleFileNameA(nullptr, path, sizeof path);
     return fs::path(std::string(path, length)).parent_path();
-}
-
-TEST(PortNamesWin32, EveryNameOpensInTheDeviceNamespaceSoComTenAndAboveOpen) {
-    EXPECT_EQ(ResolvePortPath("COM1"), "\\\\.\\COM1");
-    EXPECT_EQ(ResolvePortPath("COM15"), "\\\\.\\COM15");
-    EXPECT_EQ(ResolvePortPath(""), std::nullopt);
 }
 
 TEST(WindowsDirectoryWin32, TemplateComesFromTheWindowsDirectoryThenBesideTheProgram) {

@@ -1,13 +1,18 @@
+#include <grp.h>
 #include <gtest/gtest.h>
 #include <sys/eventfd.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <linux/serial.h>
 #include <QCoreApplication>
 #include <QTest>
 #include <atomic>
+#include <cerrno>
 #include <condition_variable>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <mutex>
@@ -59,6 +64,16 @@ std::string ThrownBy(TComm& comm) {
         return error.what();
     }
     return "(no error)";
+}
+
+// Why OpenPort refused, as its exception carries it.
+PortOpenError CauseOf(TComm& comm) {
+    try {
+        comm.OpenPort();
+    } catch (const ECommsError& error) {
+        return error.Cause();
+    }
+    return {PortOpenFault::Other, "(no error)"};
 }
 
 class SerialCommTest : public ::testing::Test {
@@ -184,6 +199,39 @@ TEST_F(SerialCommTest, OpenFailuresRaiseTheirMessages) {
     other.SetCommName("/dev/null");
     EXPECT_EQ(ThrownBy(other), "Cannot setup comm buffer");
     EXPECT_FALSE(other.IsOpen());
+}
+
+// The cause comes with the failed open itself, from the system's own answer.
+TEST_F(SerialCommTest, AFailedOpenCarriesItsCause) {
+    comm.OpenPort();
+    TComm other;
+    other.SetCommName(pty.SlavePath());
+    const PortOpenError busy = CauseOf(other);
+    EXPECT_EQ(busy.fault, PortOpenFault::Busy);
+    EXPECT_EQ(busy.path, pty.SlavePath());
+    EXPECT_FALSE(busy.reason.empty());
+    comm.ClosePort();
+
+    other.SetCommName("/nonexistent/ttyX");
+    const PortOpenError missing = CauseOf(other);
+    EXPECT_EQ(missing.fault, PortOpenFault::Missing);
+    EXPECT_EQ(missing.reason, std::strerror(ENOENT));
+    other.SetCommName("/dev/null");
+    EXPECT_EQ(CauseOf(other).fault, PortOpenFault::Other);
+
+    if (::geteuid() == 0) {
+        GTEST_SKIP() << "root opens any device; the suite runs again unprivileged";
+    }
+    // A device this user may not open: the group owning it is the one that would permit it.
+    std::filesystem::permissions(pty.SlavePath(), std::filesystem::perms::none);
+    struct stat info {};
+    ASSERT_EQ(::stat(pty.SlavePath().c_str(), &info), 0);
+    const group* owner = ::getgrgid(info.st_gid);
+    other.SetCommName(pty.SlavePath());
+    const PortOpenError refused = CauseOf(other);
+    EXPECT_EQ(refused.fault, PortOpenFault::NotPermitted);
+    EXPECT_EQ(refused.reason, std::strerror(EACCES));
+    EXPECT_EQ(refused.group, owner != nullptr ? owner->gr_name : "");
 }
 
 TEST_F(SerialCommTest, LineSettingsReachTheDriverWhileOpen) {

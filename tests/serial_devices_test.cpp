@@ -104,19 +104,20 @@ TEST(PortDiagnosisTest, TellsMissingBusyAndRefusedApart) {
     testing::ConfigSandbox sandbox;
     std::string error;
     ASSERT_TRUE(LinkPort("COM1", "/dev/varnix-no-such-port", error)) << error;
-    const PortDiagnosis missing = DiagnosePort("COM1");
-    EXPECT_EQ(missing.problem, PortDiagnosis::Problem::Missing);
-    EXPECT_EQ(missing.path, "/dev/varnix-no-such-port");
-    EXPECT_TRUE(missing.linked);
-    EXPECT_EQ(DiagnosePort("").problem, PortDiagnosis::Problem::NoName);
+    const auto missing = DiagnosePort("COM1");
+    ASSERT_TRUE(missing);
+    EXPECT_EQ(missing->fault, PortOpenFault::Missing);
+    EXPECT_EQ(missing->path, "/dev/varnix-no-such-port");
+    EXPECT_TRUE(missing->linked);
+    EXPECT_EQ(DiagnosePort("").value_or(PortOpenError{}).fault, PortOpenFault::NoName);
 
     testing::PtyPair held;
     const int other = open(held.SlavePath().c_str(), O_RDWR | O_NOCTTY);
     ASSERT_GE(other, 0);
     ASSERT_EQ(flock(other, LOCK_EX | LOCK_NB), 0);
-    EXPECT_EQ(DiagnosePort(held.SlavePath()).problem, PortDiagnosis::Problem::Busy);
+    EXPECT_EQ(DiagnosePort(held.SlavePath()).value_or(PortOpenError{}).fault, PortOpenFault::Busy);
     close(other);
-    EXPECT_EQ(DiagnosePort(held.SlavePath()).problem, PortDiagnosis::Problem::None);
+    EXPECT_EQ(DiagnosePort(held.SlavePath()), std::nullopt);
 
     // A device of the group "dialout" as udev makes them, looked at by a user outside it
     // (root may open anything, so root asks an unprivileged child).
@@ -140,9 +141,8 @@ TEST(PortDiagnosisTest, TellsMissingBusyAndRefusedApart) {
         if (root && (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0)) {
             _exit(2);
         }
-        const PortDiagnosis seen = DiagnosePort(path);
-        const std::string report =
-            std::to_string(static_cast<int>(seen.problem)) + " " + seen.group;
+        const PortOpenError seen = DiagnosePort(path).value_or(PortOpenError{});
+        const std::string report = std::to_string(static_cast<int>(seen.fault)) + " " + seen.group;
         (void)!write(answer[1], report.data(), report.size());
         _exit(0);
     }
@@ -153,9 +153,8 @@ TEST(PortDiagnosisTest, TellsMissingBusyAndRefusedApart) {
     int status = 0;
     waitpid(child, &status, 0);
     EXPECT_EQ(status, 0);
-    EXPECT_EQ(std::string(text),
-              std::to_string(static_cast<int>(PortDiagnosis::Problem::Permission)) + " " +
-                  (owner != nullptr ? owner->gr_name : ""));
+    EXPECT_EQ(std::string(text), std::to_string(static_cast<int>(PortOpenFault::NotPermitted)) +
+                                     " " + (owner != nullptr ? owner->gr_name : ""));
 }
 
 }  // namespace

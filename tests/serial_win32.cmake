@@ -8,14 +8,15 @@ set(relay_device ${CMAKE_CURRENT_BINARY_DIR}/host/virtual_relay_device)
 set(relay_sources
     tools/device_logic.cpp tools/device_runner.cpp tools/device_state.cpp
     tools/pc_frame_parser.cpp tools/port_link.cpp tools/virtual_relay_device.cpp
-    link/link_frame.cpp platform/config_folder.cpp platform/port_names_posix.cpp)
+    link/link_frame.cpp platform/config_folder.cpp serial/posix/port_names_posix.cpp)
 list(TRANSFORM relay_sources PREPEND ${PROJECT_SOURCE_DIR}/)
 add_custom_command(
     OUTPUT ${relay_device}
     COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_CURRENT_BINARY_DIR}/host
     COMMAND ${VARNIX_HOST_CXX} -std=c++20 -O1 -Wall -Wextra -Wpedantic -Werror
             -I${PROJECT_SOURCE_DIR}/common -I${PROJECT_SOURCE_DIR}/link
-            -I${PROJECT_SOURCE_DIR}/platform -I${PROJECT_SOURCE_DIR}/tools
+            -I${PROJECT_SOURCE_DIR}/platform -I${PROJECT_SOURCE_DIR}/serial
+            -I${PROJECT_SOURCE_DIR}/tools
             -o ${relay_device} ${relay_sources} -pthread
     DEPENDS ${relay_sources}
     COMMENT "Building the virtual relay device (Linux) for the serial tests under Wine")
@@ -29,6 +30,7 @@ add_dependencies(serial_win32_test host_relay_device)
 # Test name, then the device's options (separated by commas).
 set(serial_win32_cases
     "SerialWin32Test.OpensClosesAndReopensAfreshAndRefusesMissingPorts|--numbers,3"
+    "PortNamesWin32.EveryNameOpensInTheDeviceNamespaceSoComTenAndAboveOpen|--numbers,3"
     "SerialWin32Test.AFrameGoesOutAndTheWholeReplyComesBackAsOneChunk|--numbers,3"
     "SerialWin32Test.TheFarEndClosingRequestsAHangup|--hangup-after,1"
     "SerialWin32Test.CarrierChangesAreModemEvents|--numbers,3"

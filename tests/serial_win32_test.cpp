@@ -9,12 +9,14 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "comm_inbox.h"
 #include "device_transfer.h"
 #include "link_frame.h"
 #include "port_backend.h"
+#include "port_names.h"
 #include "transfer_fakes.h"
 
 // After the component's headers: they define the comm flags under their Windows names.
@@ -45,13 +47,15 @@ class SerialWin32Test : public ::testing::Test {
 
     void Open(const std::string& name = "COM1") { port->Open(name, MainWindowLine(), {}); }
 
-    std::string OpenFailure(const std::string& name) {
+    // The message of a failed open, and the fault it carries.
+    using Failure = std::pair<std::string, PortOpenFault>;
+    Failure OpenFailure(const std::string& name) {
         try {
             Open(name);
         } catch (const ECommsError& error) {
-            return error.what();
+            return {error.what(), error.Cause().fault};
         }
-        return "(no error)";
+        return {"(no error)", PortOpenFault::Other};
     }
 
     // The next message the threads posted, waiting up to `ms` on the inbox's event.
@@ -114,10 +118,19 @@ TEST_F(SerialWin32Test, OpensClosesAndReopensAfreshAndRefusesMissingPorts) {
     port->Close();
     EXPECT_FALSE(NextOf(Kind::Hangup, 500)) << "closing is no hang-up";
 
-    EXPECT_EQ(OpenFailure("NOSUCHPORT"), "Error opening serial port");
-    EXPECT_EQ(OpenFailure("C:\\windows\\win.ini"), "File handle is not a comm handle ");
+    EXPECT_EQ(OpenFailure("NOSUCHPORT"),
+              Failure("Error opening serial port", PortOpenFault::Missing));
+    EXPECT_EQ(OpenFailure(""), Failure("Error opening serial port", PortOpenFault::NoName));
+    EXPECT_EQ(OpenFailure("C:\\windows\\win.ini"),
+              Failure("File handle is not a comm handle ", PortOpenFault::NotADevice));
     EXPECT_FALSE(port->IsOpen());
     EXPECT_FALSE(Send(ReadRequest()));
+}
+
+TEST(PortNamesWin32, EveryNameOpensInTheDeviceNamespaceSoComTenAndAboveOpen) {
+    EXPECT_EQ(ResolvePortPath("COM1"), "\\\\.\\COM1");
+    EXPECT_EQ(ResolvePortPath("COM15"), "\\\\.\\COM15");
+    EXPECT_EQ(ResolvePortPath(""), std::nullopt);
 }
 
 TEST_F(SerialWin32Test, AFrameGoesOutAndTheWholeReplyComesBackAsOneChunk) {

@@ -12,7 +12,7 @@
 #include "modem_thread_posix.h"
 #include "port_backend.h"
 #include "port_backend_posix.h"
-#include "port_names.h"
+#include "port_open_posix.h"
 #include "read_thread_posix.h"
 #include "serial_os_posix.h"
 #include "thread_shared_posix.h"
@@ -55,32 +55,11 @@ class PosixPort final : public PortBackend {
 
 void PosixPort::Open(const std::string& name, const LineSettings& line,
                      const CommTimeouts& timeouts) {
-    const auto path = ResolvePortPath(name);
-    if (!path) {
-        throw ECommsError("Error opening serial port");
+    const PortDevice device = OpenPortDevice(os_, name);
+    if (device.fd < 0) {
+        throw ECommsError(device.message, device.tried);
     }
-    const int fd = os_.Open(path->c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
-        throw ECommsError("Error opening serial port");
-    }
-    // Until the descriptor is stored, a failure closes it alone; nothing else exists yet
-    // and a failed close leaves nothing to undo.
-    const auto refuse = [&](const char* message) {
-        os_.Close(fd);
-        throw ECommsError(message);
-    };
-    // No sharing: the lock keeps out every other opener, root included.
-    if (os_.Flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        refuse("Error opening serial port");
-    }
-    struct stat info {};
-    if (os_.Fstat(fd, &info) != 0 || !S_ISCHR(info.st_mode)) {
-        refuse("File handle is not a comm handle ");
-    }
-    termios probe{};
-    if (os_.TcGetAttr(fd, &probe) != 0) {
-        refuse("Cannot setup comm buffer");
-    }
+    const int fd = device.fd;
     // Also keeps out openers that ignore the lock. A driver that refuses it is no reason
     // to fail: the lock above already holds. ClosePort clears it again, or a pty would
     // stay exclusive after the close and refuse our own next open.
@@ -91,7 +70,9 @@ void PosixPort::Open(const std::string& name, const LineSettings& line,
     ApplyTimeouts(timeouts);
     ApplyLine(line);
 
-    OpenStep("Unable to create event", [this] {
+    // From here on the device is open: what fails is the port's own events or threads.
+    const PortOpenError resources{PortOpenFault::Resources, device.tried.path, device.tried.linked};
+    OpenStep("Unable to create event", resources, [this] {
         FStopEvent = os_.EventFd();
         const int wakeFd = FStopEvent < 0 ? -1 : os_.EventFd();
         if (wakeFd < 0) {
@@ -108,14 +89,14 @@ void PosixPort::Open(const std::string& name, const LineSettings& line,
         return true;
     });
     const ThreadLinks links{os_, FPortHandle, FStopEvent, notify_};
-    OpenStep("Unable to create read thread", [&] {
+    OpenStep("Unable to create read thread", resources, [&] {
         FReader = std::make_unique<TReadThread>(links, sharedTimeouts_, *events_);
         FReader->Start();
         modemWatch_ = std::make_unique<ModemThread>(links, *events_);
         modemWatch_->Start();
         return true;
     });
-    OpenStep("Unable to create write thread", [&] {
+    OpenStep("Unable to create write thread", resources, [&] {
         FWriter = std::make_unique<TWriteThread>(links, *writeQueue_);
         FWriter->Start();
         return true;

@@ -6,14 +6,13 @@
 
 #include "comm_threads_win32.h"
 #include "port_backend.h"
+#include "port_open_win32.h"
 
 #include <windows.h>
 
 namespace varnix {
 
 namespace {
-
-constexpr DWORD kDriverQueueSize = 4096;
 
 // The flag word of the DCB, rebuilt from zero: binary mode always, abort-on-error and the
 // reserved bits off.
@@ -65,30 +64,20 @@ class Win32Port final : public PortBackend {
 
 void Win32Port::Open(const std::string& name, const LineSettings& line,
                      const CommTimeouts& timeouts) {
-    // The device namespace: without it Windows opens COM1 to COM9 only.
-    const std::string path = "\\\\.\\" + name;
-    const HANDLE port =
-        ::CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                      FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OVERLAPPED, nullptr);
-    if (port == INVALID_HANDLE_VALUE) {
-        throw ECommsError("Error opening serial port");
+    const PortDevice device = OpenPortDevice(name);
+    if (device.handle == INVALID_HANDLE_VALUE) {
+        throw ECommsError(device.message, device.tried);
     }
-    // Until the handle is stored, a failure closes it alone.
-    if (::GetFileType(port) != FILE_TYPE_CHAR) {
-        ::CloseHandle(port);
-        throw ECommsError("File handle is not a comm handle ");
-    }
-    if (!::SetupComm(port, kDriverQueueSize, kDriverQueueSize)) {
-        ::CloseHandle(port);
-        throw ECommsError("Cannot setup comm buffer");
-    }
+    const HANDLE port = device.handle;
     FPortHandle = port;
     // Stale operations and bytes of an earlier session; nothing to undo if it fails.
     ::PurgeComm(port, PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURGE_RXCLEAR);
     ApplyTimeouts(timeouts);
     ApplyLine(line);
 
-    OpenStep("Unable to create event", [this] {
+    // From here on the device is open: what fails is the port's own events or threads.
+    const PortOpenError resources{PortOpenFault::Resources, device.tried.path, device.tried.linked};
+    OpenStep("Unable to create event", resources, [this] {
         FStopEvent = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
         if (FStopEvent == nullptr) {
             return false;
@@ -98,12 +87,12 @@ void Win32Port::Open(const std::string& name, const LineSettings& line,
         return true;
     });
     const Win32Links links{FPortHandle, FStopEvent, notify_};
-    OpenStep("Unable to create read thread", [&] {
+    OpenStep("Unable to create read thread", resources, [&] {
         FReader = std::make_unique<TReadThread>(links);
         FReader->Start();
         return true;
     });
-    OpenStep("Unable to create write thread", [&] {
+    OpenStep("Unable to create write thread", resources, [&] {
         FWriter = std::make_unique<TWriteThread>(links, *queue_);
         FWriter->Start();
         return true;

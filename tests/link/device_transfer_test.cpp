@@ -639,6 +639,9 @@ TEST_F(DeviceTransferTest, FailedOpenShowsCanNotOpenAndRetriesNextTime) {
     screen.phones[1] = "123";
     transfer.StartRead();
     EXPECT_EQ(services.messages, std::vector<std::string>{"Can not open COM7"});
+    ASSERT_TRUE(services.lastFailure.port);
+    EXPECT_EQ(services.lastFailure.port->fault, PortOpenFault::Busy);
+    EXPECT_EQ(services.lastFailure.reason, "Error opening serial port");
     EXPECT_FALSE(transfer.PortReady);
     EXPECT_FALSE(services.timerEnabled);
     EXPECT_EQ(screen.phones[1], "123");
@@ -659,6 +662,17 @@ TEST_F(DeviceTransferTest, FailedOpenShowsCanNotOpenAndRetriesNextTime) {
     transfer.StartRead();
     EXPECT_TRUE(transfer.PortReady);
     EXPECT_EQ(port.commName, "COM2");
+}
+
+TEST_F(DeviceTransferTest, AStartThatFailsAfterTheOpenIsNoPortFailure) {
+    services.timerFails = true;
+    transfer.StartGetPassword();
+    EXPECT_EQ(port.opens, 1);
+    EXPECT_EQ(services.lastFailure.problem, StartProblem::Aborted);
+    EXPECT_FALSE(services.lastFailure.port);
+    EXPECT_EQ(services.messages, std::vector<std::string>{"no timer left"});
+    EXPECT_EQ(transfer.TransferMode, TransferState::Idle);
+    EXPECT_FALSE(transfer.Running());
 }
 
 TEST_F(DeviceTransferTest, StartReplacesARunningTransfer) {

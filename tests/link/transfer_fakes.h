@@ -24,7 +24,7 @@ struct FakePort : TransferPort {
     void SetCommName(const std::string& name) override { commName = name; }
     void OpenPort() override {
         if (failOpen) {
-            throw std::runtime_error("Error opening serial port");
+            throw PortOpenFailure("Error opening serial port", {PortOpenFault::Busy, commName});
         }
         ++opens;
         open = true;
@@ -73,7 +73,12 @@ struct FakeServices : TransferServices {
         lastFailure = failure;
     }
     void SetStatusText(const std::string& text) override { status = text; }
-    void EnableTimer() override { timerEnabled = true; }
+    void EnableTimer() override {
+        if (timerFails) {
+            throw std::runtime_error("no timer left");
+        }
+        timerEnabled = true;
+    }
     void TransferProgress(TransferKind kind, int done, int total) override {
         reports.push_back(Name(kind) + " " + std::to_string(done) + " of " + std::to_string(total));
     }
@@ -91,6 +96,7 @@ struct FakeServices : TransferServices {
     std::string status = "Status bar .....";
     std::string portName = "COM1";
     bool timerEnabled = false;
+    bool timerFails = false;
 };
 
 }  // namespace varnix::testing
