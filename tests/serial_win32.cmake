@@ -22,7 +22,7 @@ add_custom_command(
     COMMENT "Building the virtual relay device (Linux) for the serial tests under Wine")
 add_custom_target(host_relay_device ALL DEPENDS ${relay_device})
 
-add_executable(serial_win32_test serial_win32_test.cpp)
+add_executable(serial_win32_test serial/serial_win32_test.cpp)
 target_link_libraries(serial_win32_test PRIVATE GTest::gtest_main varnix_serial_core varnix_link)
 target_include_directories(serial_win32_test PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/link)
 add_dependencies(serial_win32_test host_relay_device)

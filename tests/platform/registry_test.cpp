@@ -6,7 +6,6 @@
 #include <filesystem>
 
 #include "config_sandbox.h"
-#include "port_names.h"
 #include "registry_hive.h"
 
 namespace varnix {
@@ -115,21 +114,6 @@ TEST(RegistryTest, InaccessibleHiveCannotBeOpenedAndUnwritableFolderFailsTheWrit
     std::filesystem::permissions(sandbox.Folder() / "user.reg", std::filesystem::perms::owner_read);
     EXPECT_EQ(RegistryKey::Open(kKey, false), nullptr);
     EXPECT_EQ(RegistryKey::Open(kKey, true), nullptr);
-}
-
-TEST(PortNamesTest, LinksWinThenComNumbersThenPaths) {
-    testing::ConfigSandbox sandbox;
-    EXPECT_EQ(ResolvePortPath("COM3"), "/dev/ttyS2");
-    EXPECT_EQ(ResolvePortPath("COM15"), "/dev/ttyS14");
-    EXPECT_EQ(ResolvePortPath("/dev/pts/7"), "/dev/pts/7");
-    for (const char* bad : {"", "COM", "COM0", "COM01", "COMx", "com3", "LPT1", "COM3 ", "a/b"}) {
-        EXPECT_FALSE(ResolvePortPath(bad)) << bad;
-    }
-    std::filesystem::create_directories(PortLinkFolder());
-    std::filesystem::create_symlink("/dev/pts/42", PortLinkFolder() + "/COM3");
-    EXPECT_EQ(ResolvePortPath("COM3"), PortLinkFolder() + "/COM3");
-    std::filesystem::create_symlink("/dev/pts/43", PortLinkFolder() + "/Bench");
-    EXPECT_EQ(ResolvePortPath("Bench"), PortLinkFolder() + "/Bench");
 }
 
 }  // namespace
