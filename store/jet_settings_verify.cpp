@@ -74,7 +74,8 @@ void VerifyPhoneRows(const JetFile& before, const JetFile& after, const ConfigVa
 }  // namespace
 
 void VerifyJetSettingsSaved(const std::vector<std::uint8_t>& original,
-                            const std::vector<std::uint8_t>& saved, const ConfigValues& values) {
+                            const std::vector<std::uint8_t>& saved, const ConfigValues& values,
+                            std::int32_t timeout) {
     const JetFile before(original);
     const JetFile after(saved);
     if (after.IsJet4() != before.IsJet4() || after.Pages().Count() < before.Pages().Count()) {
@@ -89,30 +90,33 @@ void VerifyJetSettingsSaved(const std::vector<std::uint8_t>& original,
                        "\"");
         }
     }
-    if (back.TimeoutText() != std::to_string(SavedTimeout(values.TimeoutText())) ||
+    if (back.TimeoutText() != std::to_string(timeout) ||
         back.ExternalDisconnect() != values.ExternalDisconnect()) {
         JetDamaged("the relay settings read back as " + back.TimeoutText());
     }
-    // The pages the save may change: those of the two tables (definitions, data, indexes,
-    // long values), the pages holding their usage maps and the file's global map, and the
-    // file's free pages, before and after; every other page stays as it was.
+    // The saved file is sound as a whole, and its two tables each.
+    const JetPageWalk walk = WalkJetPages(after);
+    if (walk.fault) {
+        JetDamaged(walk.fault->Explained());
+    }
+    for (const char* name : {"phone", "pcong"}) {
+        CheckJetTable(after.Pages(), after.TextForm(),
+                      ReadJetTableDef(after.Pages(), after.TableDefinition(name)));
+    }
+    // The pages the save may change: those the two tables hold in the saved file
+    // (definitions, data, indexes, long values), its free pages (among them those the tables
+    // gave back), and the pages holding the tables' usage maps and the global map, before
+    // and after. A page that belongs to another table afterwards must be as it was.
     std::set<std::uint32_t> changeable{kJetGlobalUsageMap >> 8};
+    for (std::uint32_t page = 0; page < walk.owners.size(); ++page) {
+        const JetPageOwner& owner = walk.owners[page];
+        if (owner.kind == JetPageOwner::Kind::Free || IsSettingsTable(owner.table)) {
+            changeable.insert(page);
+        }
+    }
     for (const JetFile* file : {&before, &after}) {
-        const JetPageWalk walk = WalkJetPages(*file);
-        if (file == &after && walk.fault) {
-            JetDamaged(walk.fault->Explained());
-        }
-        for (std::uint32_t page = 0; page < walk.owners.size(); ++page) {
-            const JetPageOwner& owner = walk.owners[page];
-            if (owner.kind == JetPageOwner::Kind::Free || IsSettingsTable(owner.table)) {
-                changeable.insert(page);
-            }
-        }
         for (const char* name : {"phone", "pcong"}) {
             const JetTableDef def = ReadJetTableDef(file->Pages(), file->TableDefinition(name));
-            if (file == &after) {
-                CheckJetTable(after.Pages(), after.TextForm(), def);
-            }
             for (const std::uint32_t pointer : MapsOf(def)) {
                 for (const std::uint32_t page :
                      JetUsageMap(file->Pages(), pointer).StoragePages()) {

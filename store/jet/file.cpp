@@ -148,7 +148,14 @@ std::vector<std::vector<JetValue>> JetFile::Values(const JetTableDef& def) const
     return rows;
 }
 
-std::vector<JetFile::TableEntry> JetFile::Tables() const {
+const std::vector<JetFile::TableEntry>& JetFile::Tables() const {
+    if (!tables_) {
+        tables_ = ReadCatalogue();
+    }
+    return *tables_;
+}
+
+std::vector<JetFile::TableEntry> JetFile::ReadCatalogue() const {
     const JetTableDef def = ReadJetTableDef(pages_, kCatalogueDefinition);
     const auto column = [&](const char* name) {
         for (std::size_t c = 0; c < def.columns.size(); ++c) {

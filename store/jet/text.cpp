@@ -111,6 +111,7 @@ std::string Cp1252ToUtf8(const std::uint8_t* data, std::size_t size) {
 
 std::string Jet4TextToUtf8(const std::uint8_t* data, std::size_t size) {
     std::vector<std::uint16_t> units;
+    units.reserve(size);
     if (size >= 2 && data[0] == 0xff && data[1] == 0xfe) {
         bool compressed = true;
         std::size_t i = 2;
