@@ -1,5 +1,7 @@
 #include "integrity.h"
 
+#include <algorithm>
+
 #include "error.h"
 #include "index_pages.h"
 #include "long_value.h"
@@ -55,6 +57,9 @@ class Walk {
         }
         for (const JetRealIndex& index : def.realIndexes) {
             Index(name, definition, index);
+        }
+        if (std::none_of(def.columns.begin(), def.columns.end(), IsJetLongValueColumn)) {
+            return;
         }
         for (const JetStoredRow& row : ReadJetTableRows(pages_, def)) {
             for (std::size_t c = 0; c < def.columns.size(); ++c) {
