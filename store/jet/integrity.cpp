@@ -1,6 +1,7 @@
 #include "integrity.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "error.h"
 #include "index_pages.h"
@@ -15,6 +16,7 @@ namespace {
 constexpr std::uint32_t kCatalogueDefinition = 2;
 constexpr std::size_t kNextDefinitionPage = 4;
 constexpr std::size_t kInlineMapHeader = 5;  // type, first page
+constexpr char kLongValueOwner[] = "LVAL";   // where a data page names its table
 
 using Kind = JetPageOwner::Kind;
 
@@ -58,10 +60,25 @@ class Walk {
         for (const JetRealIndex& index : def.realIndexes) {
             Index(name, definition, index);
         }
+        LongValues(name, def);
+    }
+
+    // The LVAL pages the table's long values lie on. Rows of a form Varnix does not read
+    // leave them unknown; LVAL pages that nothing else names are then taken for theirs.
+    void LongValues(const std::string& name, const JetTableDef& def) {
         if (std::none_of(def.columns.begin(), def.columns.end(), IsJetLongValueColumn)) {
             return;
         }
-        for (const JetStoredRow& row : ReadJetTableRows(pages_, def)) {
+        std::vector<JetStoredRow> rows;
+        try {
+            rows = ReadJetTableRows(pages_, def);
+        } catch (const JetError& error) {
+            if (error.kind() != JetError::Kind::Unsupported) {
+                throw;
+            }
+            unreadLongValues_ = true;
+        }
+        for (const JetStoredRow& row : rows) {
             for (std::size_t c = 0; c < def.columns.size(); ++c) {
                 const JetField& field = row.fields[c];
                 if (!IsJetLongValueColumn(def.columns[c]) || !field.present) {
@@ -118,6 +135,10 @@ class Walk {
             if (result_.owners[page].kind == Kind::Unaccounted && HoldsOnlyUsageMaps(page)) {
                 result_.owners[page] = {Kind::UsageMaps, {}};
             }
+            if (result_.owners[page].kind == Kind::Unaccounted && unreadLongValues_ &&
+                IsLongValuePage(page)) {
+                result_.owners[page] = {Kind::LongValues, {}};
+            }
             if (result_.owners[page].kind == Kind::Unaccounted) {
                 Fault({JetPageFault::Kind::Unaccounted, page, {}, {}});
             }
@@ -151,6 +172,12 @@ class Walk {
         return rows > 0;
     }
 
+    bool IsLongValuePage(std::uint32_t page) const {
+        const std::uint8_t* data = pages_.Page(page);
+        return data[0] == kJetDataPage &&
+               std::memcmp(data + pages_.Layout().dataOwner, kLongValueOwner, 4) == 0;
+    }
+
     void Fault(const JetPageFault& fault) {
         if (!result_.fault) {
             result_.fault = fault;
@@ -159,6 +186,7 @@ class Walk {
 
     const JetPages& pages_;
     JetPageWalk result_;
+    bool unreadLongValues_ = false;  // a table's rows could not be read for them
 };
 
 }  // namespace
@@ -180,7 +208,8 @@ std::string JetPageOwner::Described() const {
         case Kind::Index:
             return "an index of the table " + table;
         case Kind::LongValues:
-            return "the long values of the table " + table;
+            return table.empty() ? "the long values of a table Varnix cannot read"
+                                 : "the long values of the table " + table;
     }
     return "nothing";
 }

@@ -55,8 +55,10 @@ struct JetPageWalk {
     std::optional<JetPageFault> fault;  // the first fault found; none for a sound file
 };
 
-// Walks every structure of the file. Throws JetError where a structure cannot be read at
-// all (a damaged definition, usage map or index); a page accounted for wrongly is a fault.
+// Walks every structure of the file. Throws JetError where a structure is damaged (a
+// definition, usage map, index or row); a page accounted for wrongly is a fault. Where a
+// part is of a form Varnix does not read, the walk goes by what names its pages otherwise:
+// an index tree by the index's usage map, long values by the LVAL pages nothing else names.
 JetPageWalk WalkJetPages(const JetFile& file);
 
 // The walk's fault as JetError (damaged, with the fault explained); nothing for a sound file.
