@@ -26,25 +26,36 @@ void LoadJetSettings(const JetFile& file, ConfigValues& values, LoadNotes* notes
 void LoadJetSettings(const std::string& path, ConfigValues& values, FileDigest* digest = nullptr,
                      LoadNotes* notes = nullptr);
 
-// The file's bytes after the save of `values`, built in memory; the file's other tables,
-// pages and header stay byte for byte. Throws JetError: Unsupported, with the reason, for
-// whatever cannot be kept exactly, and for a file without the table `phone` or `pcong`.
-std::vector<std::uint8_t> JetSettingsSaved(const JetFile& file, const ConfigValues& values);
+// The file's bytes after the save of `values`, built in memory, with `timeout` (the
+// time-out text as SavedTimeout reads it) in pcong; the file's other tables, pages and
+// header stay byte for byte. Throws JetError: Unsupported, with the reason, for whatever
+// cannot be kept exactly, and for a file without the table `phone` or `pcong`.
+std::vector<std::uint8_t> JetSettingsSaved(const JetFile& file, const ConfigValues& values,
+                                           std::int32_t timeout);
 
-// Checks `saved` as our own reader sees it: the settings read back are `values`, the phone
-// rows are in the order the save promises, with the rows that name no slot as in
-// `original`, the two tables pass the integrity check, and every page outside them is as
-// in `original`. Throws JetError naming the first difference.
+// Checks `saved` as our own reader sees it: the settings read back are `values` and
+// `timeout`, the phone rows are in the order the save promises, with the rows that name no
+// slot as in `original`, the whole file passes the integrity walk and the two tables their
+// integrity check, and every page outside them is as in `original`. Throws JetError naming
+// the first difference.
 void VerifyJetSettingsSaved(const std::vector<std::uint8_t>& original,
-                            const std::vector<std::uint8_t>& saved, const ConfigValues& values);
+                            const std::vector<std::uint8_t>& saved, const ConfigValues& values,
+                            std::int32_t timeout);
 
-// Saves into the Access file at `path`: the new file is built and verified in memory,
-// written beside it and flushed, and then replaces it in one step. `loaded` is the file as
-// it was loaded (nullptr: not known); a file changed since then is left alone. Throws
-// FileRefused with the reason for anything that keeps the save from happening; the file
-// is then exactly as it was. Returns the digest of the file as saved.
+// The in-memory part of a save, without the disk: the bytes `original` holds after the save
+// of `values` with `timeout`, built (JetSettingsSaved) and verified (VerifyJetSettingsSaved).
+// Throws JetError as they do.
+std::vector<std::uint8_t> BuildJetSettingsSave(const std::vector<std::uint8_t>& original,
+                                               const ConfigValues& values, std::int32_t timeout);
+
+// Saves into the Access file at `path`: the new file is built and verified in memory
+// (BuildJetSettingsSave), written beside it and flushed, and then replaces it in one step.
+// `timeout` is the time-out text as SavedTimeout read it. `loaded` is the file as it was
+// loaded (nullptr: not known); a file changed since then is left alone. Throws FileRefused
+// with the reason for anything that keeps the save from happening; the file is then
+// exactly as it was. Returns the digest of the file as saved.
 FileDigest SaveJetSettings(const std::string& path, const ConfigValues& values,
-                           const FileDigest* loaded);
+                           std::int32_t timeout, const FileDigest* loaded);
 
 // The lock file Access keeps beside an open database: NAME.ldb for NAME.mdb.
 std::string JetLockFileOf(const std::string& path);

@@ -26,7 +26,7 @@ std::string JetLockFault(const std::string& path) {
 }
 
 FileDigest SaveJetSettings(const std::string& path, const ConfigValues& values,
-                           const FileDigest* loaded) {
+                           std::int32_t timeout, const FileDigest* loaded) {
     const auto refuse = [&](const std::string& reason) -> FileRefused {
         return FileRefused(path, reason);
     };
@@ -47,8 +47,7 @@ FileDigest SaveJetSettings(const std::string& path, const ConfigValues& values,
                 "the file was changed by another program after Varnix loaded it; load it "
                 "again to see its changes");
         }
-        saved = JetSettingsSaved(JetFile(original), values);
-        VerifyJetSettingsSaved(original, saved, values);
+        saved = BuildJetSettingsSave(original, values, timeout);
     } catch (const JetError& error) {
         throw refuse(error.what());
     }

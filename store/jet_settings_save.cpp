@@ -6,7 +6,6 @@
 #include "jet/long_value.h"
 #include "jet/table_index.h"
 #include "jet/table_rows.h"
-#include "jet/usage_map.h"
 #include "jet_phone_id.h"
 #include "jet_settings.h"
 
@@ -23,19 +22,6 @@ std::size_t ColumnOf(const JetTableDef& def, const std::string& name) {
         JetUnsupported("the table has no column " + name);
     }
     return *column;
-}
-
-// Gives a field's LVAL records back; a page released is taken out of the table's maps.
-void ReleaseLongValue(JetPages& pages, const JetTableDef& def, const JetField& field) {
-    for (const std::uint32_t page :
-         ReleaseJetLongValue(pages, field.bytes.data(), field.bytes.size())) {
-        for (const std::uint32_t pointer : {def.ownedPages, def.freePages}) {
-            JetUsageMap map(pages, pointer);
-            if (map.Contains(page)) {
-                map.Set(pages, page, false);
-            }
-        }
-    }
 }
 
 // The relationships that Access enforces between `table` and another, by name, as
@@ -168,7 +154,7 @@ void SavePhoneRows(JetPages& pages, JetTextForm form, std::uint32_t definition,
             const bool replaced = plan.fates[r] == PhoneRow::Goes ||
                                   (plan.fates[r] == PhoneRow::TakesSlot && c == number);
             if (replaced && IsJetLongValueColumn(phone.columns[c]) && old[r].fields[c].present) {
-                ReleaseLongValue(pages, phone, old[r].fields[c]);
+                ReleaseJetTableLongValue(pages, phone, old[r].fields[c]);
             }
         }
     }
@@ -185,10 +171,7 @@ void SavePhoneRows(JetPages& pages, JetTextForm form, std::uint32_t definition,
         fields[id] = EncodeJetValue(form, phone.columns[id], JetValue::Int(slot));
         fields[number] = EncodeJetValue(form, phone.columns[number], JetValue::Str(text));
         if (IsJetLongValueColumn(phone.columns[number])) {
-            const std::vector<std::uint8_t> stored(
-                fields[number].bytes.begin() + static_cast<std::ptrdiff_t>(kJetLongValueHeader),
-                fields[number].bytes.end());
-            fields[number].bytes = longValues.Store(stored);
+            longValues.StoreField(fields[number]);
         }
         rows.push_back(std::move(fields));
         if (phone.columns[id].AutoNumber()) {
@@ -205,7 +188,7 @@ void SavePhoneRows(JetPages& pages, JetTextForm form, std::uint32_t definition,
 
 // The time-out and the flag in the first pcong row, which is added if there is none.
 void SaveRelaySettings(JetPages& pages, JetTextForm form, std::uint32_t definition,
-                       const ConfigValues& values) {
+                       const ConfigValues& values, std::int32_t timeout) {
     JetTableDef pcong = ReadJetTableDef(pages, definition);
     const std::size_t time = ColumnOf(pcong, "time");
     const std::size_t rec = ColumnOf(pcong, "rec");
@@ -218,14 +201,14 @@ void SaveRelaySettings(JetPages& pages, JetTextForm form, std::uint32_t definiti
     }
     settings[0][rec] = EncodeJetValue(form, pcong.columns[rec],
                                       JetValue::Int(values.ExternalDisconnect() ? 1 : 0));
-    settings[0][time] = EncodeJetValue(form, pcong.columns[time],
-                                       JetValue::Int(SavedTimeout(values.TimeoutText())));
+    settings[0][time] = EncodeJetValue(form, pcong.columns[time], JetValue::Int(timeout));
     ReplaceJetTableRows(pages, form, pcong, settings);
 }
 
 }  // namespace
 
-std::vector<std::uint8_t> JetSettingsSaved(const JetFile& file, const ConfigValues& values) {
+std::vector<std::uint8_t> JetSettingsSaved(const JetFile& file, const ConfigValues& values,
+                                           std::int32_t timeout) {
     if (file.HasDatabasePassword()) {
         JetUnsupported(
             "the Access file has a database password, and Varnix does not write "
@@ -239,8 +222,15 @@ std::vector<std::uint8_t> JetSettingsSaved(const JetFile& file, const ConfigValu
     RefuseEnforcedRelationships(file, ReadJetTableDef(file.Pages(), pcong), "pcong");
     JetPages pages = file.Pages();
     SavePhoneRows(pages, file.TextForm(), phone, values);
-    SaveRelaySettings(pages, file.TextForm(), pcong, values);
+    SaveRelaySettings(pages, file.TextForm(), pcong, values, timeout);
     return pages.Bytes();
+}
+
+std::vector<std::uint8_t> BuildJetSettingsSave(const std::vector<std::uint8_t>& original,
+                                               const ConfigValues& values, std::int32_t timeout) {
+    std::vector<std::uint8_t> saved = JetSettingsSaved(JetFile(original), values, timeout);
+    VerifyJetSettingsSaved(original, saved, values, timeout);
+    return saved;
 }
 
 }  // namespace varnix

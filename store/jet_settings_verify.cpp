@@ -5,8 +5,7 @@
 
 #include "device_values.h"
 #include "jet/check.h"
-#include "jet/index_pages.h"
-#include "jet/long_value.h"
+#include "jet/integrity.h"
 #include "jet/table_rows.h"
 #include "jet/usage_map.h"
 #include "jet_phone_id.h"
@@ -16,20 +15,19 @@ namespace varnix {
 
 namespace {
 
-// The LVAL pages the long values of a table's rows lie on.
-std::set<std::uint32_t> LongValuePages(const JetPages& pages, const JetTableDef& def) {
-    std::set<std::uint32_t> out;
-    for (const JetStoredRow& row : ReadJetTableRows(pages, def)) {
-        for (std::size_t c = 0; c < def.columns.size(); ++c) {
-            if (IsJetLongValueColumn(def.columns[c]) && row.fields[c].present) {
-                for (const JetRowId at : JetLongValueRows(pages, row.fields[c].bytes.data(),
-                                                          row.fields[c].bytes.size())) {
-                    out.insert(at.page);
-                }
-            }
+bool IsSettingsTable(const std::string& name) {
+    return JetSameName(name, "phone") || JetSameName(name, "pcong");
+}
+
+// The data pointers of a table's usage maps: its own two and its indexes'.
+std::vector<std::uint32_t> MapsOf(const JetTableDef& def) {
+    std::vector<std::uint32_t> maps{def.ownedPages, def.freePages};
+    for (const JetRealIndex& index : def.realIndexes) {
+        if (index.usageMap != 0) {
+            maps.push_back(index.usageMap);
         }
     }
-    return out;
+    return maps;
 }
 
 // The saved phone rows in stored order: one a filled slot, ascending, then the rows of the
@@ -72,7 +70,8 @@ void VerifyPhoneRows(const JetFile& before, const JetFile& after, const ConfigVa
 }  // namespace
 
 void VerifyJetSettingsSaved(const std::vector<std::uint8_t>& original,
-                            const std::vector<std::uint8_t>& saved, const ConfigValues& values) {
+                            const std::vector<std::uint8_t>& saved, const ConfigValues& values,
+                            std::int32_t timeout) {
     const JetFile before(original);
     const JetFile after(saved);
     if (after.IsJet4() != before.IsJet4() || after.Pages().Count() < before.Pages().Count()) {
@@ -87,44 +86,36 @@ void VerifyJetSettingsSaved(const std::vector<std::uint8_t>& original,
                        "\"");
         }
     }
-    if (back.TimeoutText() != std::to_string(SavedTimeout(values.TimeoutText())) ||
+    if (back.TimeoutText() != std::to_string(timeout) ||
         back.ExternalDisconnect() != values.ExternalDisconnect()) {
         JetDamaged("the relay settings read back as " + back.TimeoutText());
     }
-    // The pages the save may change: those of the two tables, their definitions, indexes
-    // and usage maps, the file's global map and its free pages, and pages it added.
+    // The saved file is sound as a whole, and its two tables each.
+    const JetPageWalk walk = WalkJetPages(after);
+    if (walk.fault) {
+        JetDamaged(walk.fault->Explained());
+    }
+    for (const char* name : {"phone", "pcong"}) {
+        CheckJetTable(after.Pages(), after.TextForm(),
+                      ReadJetTableDef(after.Pages(), after.TableDefinition(name)));
+    }
+    // The pages the save may change: those the two tables hold in the saved file
+    // (definitions, data, indexes, long values), its free pages (among them those the tables
+    // gave back), and the pages holding the tables' usage maps and the global map, before
+    // and after. A page that belongs to another table afterwards must be as it was.
     std::set<std::uint32_t> changeable{kJetGlobalUsageMap >> 8};
-    for (const std::uint32_t page : JetUsageMap(before.Pages(), kJetGlobalUsageMap).Pages()) {
-        changeable.insert(page);
+    for (std::uint32_t page = 0; page < walk.owners.size(); ++page) {
+        const JetPageOwner& owner = walk.owners[page];
+        if (owner.kind == JetPageOwner::Kind::Free || IsSettingsTable(owner.table)) {
+            changeable.insert(page);
+        }
     }
     for (const JetFile* file : {&before, &after}) {
         for (const char* name : {"phone", "pcong"}) {
             const JetTableDef def = ReadJetTableDef(file->Pages(), file->TableDefinition(name));
-            if (file == &after) {
-                CheckJetTable(after.Pages(), after.TextForm(), def);
-            }
-            changeable.insert(def.page);
-            for (const std::uint32_t pointer : {def.ownedPages, def.freePages}) {
+            for (const std::uint32_t pointer : MapsOf(def)) {
                 for (const std::uint32_t page :
                      JetUsageMap(file->Pages(), pointer).StoragePages()) {
-                    changeable.insert(page);
-                }
-            }
-            for (const std::uint32_t page : JetTableDataPages(file->Pages(), def)) {
-                changeable.insert(page);
-            }
-            for (const std::uint32_t page : LongValuePages(file->Pages(), def)) {
-                changeable.insert(page);
-            }
-            for (const JetRealIndex& index : def.realIndexes) {
-                if (index.usageMap != 0) {
-                    for (const std::uint32_t page :
-                         JetUsageMap(file->Pages(), index.usageMap).StoragePages()) {
-                        changeable.insert(page);
-                    }
-                }
-                for (const std::uint32_t page :
-                     ReadJetIndex(file->Pages(), def.page, index.firstPage).pages) {
                     changeable.insert(page);
                 }
             }

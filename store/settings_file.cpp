@@ -234,7 +234,7 @@ void SaveSettings(AdoQuery& query, const std::string& path, const ConfigValues& 
     }
     if (kind == StoredAs::Access) {
         const FileDigest* expected = loaded != nullptr && *loaded ? &**loaded : nullptr;
-        const FileDigest saved = SaveJetSettings(path, values, expected);
+        const FileDigest saved = SaveJetSettings(path, values, timeout, expected);
         if (loaded != nullptr) {
             *loaded = saved;
         }

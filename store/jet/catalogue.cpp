@@ -6,6 +6,7 @@
 #include "error.h"
 #include "header_page.h"
 #include "long_value.h"
+#include "properties.h"
 #include "values.h"
 
 namespace varnix {
@@ -113,6 +114,7 @@ std::vector<CatalogueObject> Objects(const std::vector<JetCatalogueTable>& table
         Object("MSysDb", kDatabaseObject, kDatabasesContainer, kDatabase, kEngineObject, kAdmin,
                {{&kAdmin, 0x6000e, false}, {&kUsers, 0xe, false}}),
     };
+    objects.back().properties = JetDatabaseProperties();
     for (std::size_t t = 0; t + 1 < systemTables; ++t) {
         objects.push_back(SystemTableEntry(tables[t]));
     }

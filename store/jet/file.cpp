@@ -74,8 +74,11 @@ std::vector<std::vector<JetValue>> JetFile::Values(const JetTableDef& def) const
     return ReadJetTableValues(pages_, TextForm(), def);
 }
 
-std::vector<JetFile::TableEntry> JetFile::Tables() const {
-    return ReadJetCatalogue(pages_, TextForm());
+const std::vector<JetFile::TableEntry>& JetFile::Tables() const {
+    if (!tables_) {
+        tables_ = ReadJetCatalogue(pages_, TextForm());
+    }
+    return *tables_;
 }
 
 std::vector<std::string> JetFile::TableNames() const {

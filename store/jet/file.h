@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -46,8 +47,9 @@ class JetFile {
     bool HasDatabasePassword() const { return hasPassword_; }
 
     using TableEntry = JetCatalogueEntry;
-    // Every table the catalogue names, system tables too, in catalogue order.
-    std::vector<TableEntry> Tables() const;
+    // Every table the catalogue names, system tables too, in catalogue order. The catalogue
+    // is read on the first call and kept.
+    const std::vector<TableEntry>& Tables() const;
     // The user tables, in catalogue order.
     std::vector<std::string> TableNames() const;
     // The definition page of the user table of that name, compared without regard to
@@ -59,9 +61,11 @@ class JetFile {
     std::vector<std::vector<JetValue>> Values(const JetTableDef& def) const;
 
   private:
+
     JetPages pages_;
     std::uint16_t codePage_ = 0;
     bool hasPassword_ = false;
+    mutable std::optional<std::vector<TableEntry>> tables_;
 };
 
 }  // namespace varnix

@@ -150,6 +150,14 @@ std::vector<std::uint8_t> JetLongValueWriter::Store(const std::vector<std::uint8
     return field;
 }
 
+void JetLongValueWriter::StoreField(JetField& field) {
+    if (field.bytes.size() < kJetLongValueHeader) {
+        JetDamaged("a long value is cut short");
+    }
+    field.bytes = Store(std::vector<std::uint8_t>(
+        field.bytes.begin() + static_cast<std::ptrdiff_t>(kJetLongValueHeader), field.bytes.end()));
+}
+
 std::vector<std::uint32_t> ReleaseJetLongValue(JetPages& pages, const std::uint8_t* field,
                                                std::size_t size) {
     const JetLayout& layout = pages.Layout();
@@ -173,6 +181,18 @@ std::vector<std::uint32_t> ReleaseJetLongValue(JetPages& pages, const std::uint8
         }
     }
     return released;
+}
+
+void ReleaseJetTableLongValue(JetPages& pages, const JetTableDef& def, const JetField& field) {
+    for (const std::uint32_t page :
+         ReleaseJetLongValue(pages, field.bytes.data(), field.bytes.size())) {
+        for (const std::uint32_t pointer : {def.ownedPages, def.freePages}) {
+            JetUsageMap map(pages, pointer);
+            if (map.Contains(page)) {
+                map.Set(pages, page, false);
+            }
+        }
+    }
 }
 
 std::vector<std::uint8_t> InlineJetLongValue(const std::vector<std::uint8_t>& value) {

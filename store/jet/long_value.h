@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "pages.h"
+#include "row.h"
 #include "table_def.h"
 
 namespace varnix {
@@ -38,6 +39,9 @@ class JetLongValueWriter {
     explicit JetLongValueWriter(JetPages& pages) : pages_(pages) {}
     // The field for `value`: the 12-byte header and, when inline, the bytes.
     std::vector<std::uint8_t> Store(const std::vector<std::uint8_t>& value);
+    // A field that holds its value inline after the header (as EncodeJetValue gives it),
+    // stored as Store stores the value.
+    void StoreField(JetField& field);
 
   private:
     JetRowId AddRow(const std::vector<std::uint8_t>& bytes);
@@ -51,5 +55,8 @@ class JetLongValueWriter {
 // takes out of any table map that lists them.
 std::vector<std::uint32_t> ReleaseJetLongValue(JetPages& pages, const std::uint8_t* field,
                                                std::size_t size);
+// The same for a stored field of the table `def`: the pages released also leave the table's
+// owned and free-space maps.
+void ReleaseJetTableLongValue(JetPages& pages, const JetTableDef& def, const JetField& field);
 
 }  // namespace varnix

@@ -12,6 +12,11 @@
 
 namespace varnix {
 
+// The database's own properties, kept with the catalogue's entry MSysDb, as an Access 2000
+// database holds them: AccessVersion "08.50", by which readers tell an Access 2000 file from
+// another Jet 4 one, and the Build of Access that made it.
+std::vector<std::uint8_t> JetDatabaseProperties();
+
 // The blob that marks each of `columns` Required (may not be null); empty when there are
 // none. Throws JetUnsupported for a name that cannot be stored.
 std::vector<std::uint8_t> JetRequiredColumnsProperties(const std::vector<std::string>& columns);

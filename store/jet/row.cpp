@@ -137,6 +137,7 @@ std::vector<JetField> DecodeJetRow(const JetLayout& layout, const JetTableDef& d
         if ((varCount + 1) * entry > dataEnd - countBytes) {
             JetDamaged("a row is shorter than its offset table");
         }
+        varOffsets.reserve(varCount + 1);
         for (std::size_t i = 0; i <= varCount; ++i) {
             const std::uint8_t* at = row + dataEnd - entry * (i + 1);
             varOffsets.push_back(ReadCount(at, entry));

@@ -94,6 +94,7 @@ std::vector<JetStoredRow> ReadJetTableRows(const JetPages& pages, const JetTable
         }
     }
     std::vector<JetStoredRow> rows;
+    rows.reserve(order.size());
     for (const Place& place : order) {
         if (place.at == place.stored && moved.count(place.at) != 0) {
             continue;  // read at the place of its pointer

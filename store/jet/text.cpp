@@ -30,29 +30,43 @@ void AppendUtf8(std::string& out, std::uint32_t code) {
     }
 }
 
-// UTF-16 units as UTF-8; a surrogate without its partner becomes U+FFFD.
-std::string Utf16ToUtf8(const std::vector<std::uint16_t>& units) {
-    std::string out;
-    out.reserve(units.size());
-    for (std::size_t i = 0; i < units.size(); ++i) {
-        const std::uint32_t unit = units[i];
-        if (unit >= 0xd800 && unit < 0xdc00 && i + 1 < units.size() && units[i + 1] >= 0xdc00 &&
-            units[i + 1] < 0xe000) {
-            AppendUtf8(out, 0x10000 + ((unit - 0xd800) << 10) + (units[i + 1] - 0xdc00));
-            ++i;
-        } else if (unit >= 0xd800 && unit < 0xe000) {
-            AppendUtf8(out, 0xfffd);
+// UTF-16 units, given one at a time, as UTF-8; a surrogate without its partner becomes
+// U+FFFD.
+class Utf16ToUtf8 {
+  public:
+    explicit Utf16ToUtf8(std::size_t capacity) { out_.reserve(capacity); }
+    void Add(std::uint32_t unit) {
+        if (high_ != 0) {
+            const std::uint32_t high = high_;
+            high_ = 0;
+            if (unit >= 0xdc00 && unit < 0xe000) {
+                AppendUtf8(out_, 0x10000 + ((high - 0xd800) << 10) + (unit - 0xdc00));
+                return;
+            }
+            AppendUtf8(out_, 0xfffd);
+        }
+        if (unit >= 0xd800 && unit < 0xdc00) {
+            high_ = unit;
         } else {
-            AppendUtf8(out, unit);
+            AppendUtf8(out_, unit >= 0xdc00 && unit < 0xe000 ? 0xfffd : unit);
         }
     }
-    return out;
-}
+    std::string Finish() {
+        if (high_ != 0) {
+            AppendUtf8(out_, 0xfffd);
+        }
+        return std::move(out_);
+    }
 
-// The code points of UTF-8 text; nullopt for malformed, overlong or surrogate sequences.
-std::optional<std::vector<std::uint32_t>> CodePoints(const std::string& text) {
-    std::vector<std::uint32_t> out;
-    out.reserve(text.size());
+  private:
+    std::string out_;
+    std::uint32_t high_ = 0;  // a high surrogate waiting for its partner
+};
+
+// Calls `each` with the code points of UTF-8 text in order; false for malformed, overlong
+// or surrogate sequences, where it stops.
+template <typename Each>
+bool ForEachCodePoint(const std::string& text, Each each) {
     for (std::size_t i = 0; i < text.size();) {
         const auto lead = static_cast<std::uint8_t>(text[i]);
         std::size_t length = 0;
@@ -70,24 +84,34 @@ std::optional<std::vector<std::uint32_t>> CodePoints(const std::string& text) {
             length = 4;
             code = lead & 0x07;
         } else {
-            return std::nullopt;
+            return false;
         }
         if (i + length > text.size()) {
-            return std::nullopt;
+            return false;
         }
         for (std::size_t k = 1; k < length; ++k) {
             const auto next = static_cast<std::uint8_t>(text[i + k]);
             if ((next & 0xc0) != 0x80) {
-                return std::nullopt;
+                return false;
             }
             code = (code << 6) | (next & 0x3f);
         }
         static constexpr std::uint32_t kSmallest[] = {0, 0, 0x80, 0x800, 0x10000};
         if (code < kSmallest[length] || code > 0x10ffff || (code >= 0xd800 && code < 0xe000)) {
-            return std::nullopt;
+            return false;
         }
-        out.push_back(code);
+        each(code);
         i += length;
+    }
+    return true;
+}
+
+// The code points of UTF-8 text; nullopt for malformed, overlong or surrogate sequences.
+std::optional<std::vector<std::uint32_t>> CodePoints(const std::string& text) {
+    std::vector<std::uint32_t> out;
+    out.reserve(text.size());
+    if (!ForEachCodePoint(text, [&](std::uint32_t code) { out.push_back(code); })) {
+        return std::nullopt;
     }
     return out;
 }
@@ -110,7 +134,7 @@ std::string Cp1252ToUtf8(const std::uint8_t* data, std::size_t size) {
 }
 
 std::string Jet4TextToUtf8(const std::uint8_t* data, std::size_t size) {
-    std::vector<std::uint16_t> units;
+    Utf16ToUtf8 text(size);
     if (size >= 2 && data[0] == 0xff && data[1] == 0xfe) {
         bool compressed = true;
         std::size_t i = 2;
@@ -119,12 +143,12 @@ std::string Jet4TextToUtf8(const std::uint8_t* data, std::size_t size) {
                 compressed = !compressed;
                 ++i;
             } else if (compressed) {
-                units.push_back(data[i++]);
+                text.Add(data[i++]);
             } else {
                 if (i + 1 >= size) {
                     JetDamaged("a text value ends inside a character");
                 }
-                units.push_back(JetU16(data + i));
+                text.Add(JetU16(data + i));
                 i += 2;
             }
         }
@@ -133,50 +157,49 @@ std::string Jet4TextToUtf8(const std::uint8_t* data, std::size_t size) {
             JetDamaged("a text value ends inside a character");
         }
         for (std::size_t i = 0; i < size; i += 2) {
-            units.push_back(JetU16(data + i));
+            text.Add(JetU16(data + i));
         }
     }
-    return Utf16ToUtf8(units);
+    return text.Finish();
 }
 
 std::optional<std::vector<std::uint8_t>> Utf8ToJet4Text(const std::string& text, bool compress) {
-    const auto codes = CodePoints(text);
-    if (!codes) {
+    std::size_t count = 0;
+    bool latin1 = true;  // every character from U+0001 to U+00FF
+    if (!ForEachCodePoint(text, [&](std::uint32_t code) {
+            ++count;
+            latin1 = latin1 && code >= 1 && code <= 0xff;
+        })) {
         return std::nullopt;
     }
     std::vector<std::uint8_t> out;
     // The compressed form pays two bytes of header, so it only helps from three characters.
-    const bool compressible = compress && codes->size() > 2 &&
-                              codes->size() <= kMaxCompressedCharacters &&
-                              std::all_of(codes->begin(), codes->end(),
-                                          [](std::uint32_t c) { return c >= 1 && c <= 0xff; });
-    if (compressible) {
-        out.reserve(codes->size() + 2);
+    if (compress && count > 2 && count <= kMaxCompressedCharacters && latin1) {
+        out.reserve(count + 2);
         out.push_back(0xff);
         out.push_back(0xfe);
-        for (const std::uint32_t code : *codes) {
-            out.push_back(static_cast<std::uint8_t>(code));
-        }
+        ForEachCodePoint(
+            text, [&](std::uint32_t code) { out.push_back(static_cast<std::uint8_t>(code)); });
         return out;
     }
-    out.reserve(codes->size() * 2);
+    out.reserve(count * 2);
     const auto unit = [&](std::uint32_t value) {
         out.push_back(static_cast<std::uint8_t>(value));
         out.push_back(static_cast<std::uint8_t>(value >> 8));
     };
-    for (const std::uint32_t code : *codes) {
+    ForEachCodePoint(text, [&](std::uint32_t code) {
         if (code >= 0x10000) {
             unit(0xd800 + ((code - 0x10000) >> 10));
             unit(0xdc00 + ((code - 0x10000) & 0x3ff));
         } else {
             unit(code);
         }
-    }
+    });
     return out;
 }
 
 bool IsUtf8(const std::string& text) {
-    return CodePoints(text).has_value();
+    return ForEachCodePoint(text, [](std::uint32_t) {});
 }
 
 std::optional<std::vector<std::uint8_t>> Utf8ToCp1252(const std::string& text) {

@@ -1,5 +1,6 @@
-// Reads arbitrary bytes as a genuine Access file: every table the catalogue names, then the
-// settings load over the same bytes. Each may fail with an error; none may crash or hang.
+// Reads arbitrary bytes as a genuine Access file: every table the catalogue names, the
+// integrity walk over all its pages, then the settings load over the same bytes. Each may
+// fail with an error; none may crash or hang.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -7,6 +8,7 @@
 
 #include "checked_values.h"
 #include "jet/file.h"
+#include "jet/integrity.h"
 #include "jet_settings.h"
 
 using namespace varnix;
@@ -26,6 +28,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                     }
                 } catch (const JetError&) {
                 }
+            }
+        } catch (const JetError&) {
+        }
+        try {
+            const JetPageWalk walk = WalkJetPages(file);
+            if (walk.owners.size() != file.Pages().Count()) {
+                std::fprintf(stderr, "the integrity walk lost pages\n");
+                std::abort();
             }
         } catch (const JetError&) {
         }

@@ -29,6 +29,7 @@
 #include "device_values.h"
 #include "jet/file.h"
 #include "jet_settings.h"
+#include "settings_file.h"
 
 namespace {
 
@@ -556,15 +557,9 @@ Bytes SaveAndCheck(const Sample& sample, const char* which, const Bytes& before,
                    const Values& values, std::optional<std::int32_t> timeout) {
     const std::string where = sample.name + ", " + which + ": ";
     const std::string unstorable = Unstorable(sample, values);
-    Bytes saved;
+    std::int32_t stored = 0;
     try {
-        saved = JetSettingsSaved(JetFile(before), values);
-    } catch (const JetError& error) {
-        if (error.kind() == JetError::Kind::Unsupported && !unstorable.empty()) {
-            return before;
-        }
-        Fail(where + "refused with \"" + error.what() + "\", though " +
-             (unstorable.empty() ? "every text can be stored" : unstorable));
+        stored = SavedTimeout(values.timeout);
     } catch (const DatabaseError& error) {
         if (!timeout) {
             return before;
@@ -572,15 +567,22 @@ Bytes SaveAndCheck(const Sample& sample, const char* which, const Bytes& before,
         Fail(where + "refused with \"" + error.what() + "\", though the time-out \"" +
              values.timeout + "\" is " + std::to_string(*timeout));
     }
-    if (!unstorable.empty() || !timeout) {
-        Fail(where + "saved, though " +
-             (unstorable.empty() ? "the time-out \"" + values.timeout + "\" is no integer"
-                                 : unstorable));
+    if (!timeout || stored != *timeout) {
+        Fail(where + "the time-out \"" + values.timeout + "\" reads as " + std::to_string(stored) +
+             (timeout ? ", not " + std::to_string(*timeout) : ", though it is no integer"));
     }
+    Bytes saved;
     try {
-        VerifyJetSettingsSaved(before, saved, values);
-    } catch (const std::exception& error) {
-        Fail(where + "the save does not verify: " + error.what());
+        saved = BuildJetSettingsSave(before, values, stored);
+    } catch (const JetError& error) {
+        if (error.kind() == JetError::Kind::Unsupported && !unstorable.empty()) {
+            return before;
+        }
+        Fail(where + "refused with \"" + error.what() + "\", though " +
+             (unstorable.empty() ? "every text can be stored" : unstorable));
+    }
+    if (!unstorable.empty()) {
+        Fail(where + "saved, though " + unstorable);
     }
     try {
         CheckSaved(before, saved, values, *timeout);

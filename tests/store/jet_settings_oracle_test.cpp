@@ -352,7 +352,7 @@ TEST_F(JetWriteOracleTest, RowsALoadCannotShowAreNotedAndASaveKeepsThem) {
     ASSERT_EQ(values.Filled().size(), 10u);
 
     values.phones[7] = "5551234";
-    SaveJetSettings(file.string(), values, &digest);
+    SaveJetSettings(file.string(), values, SavedTimeout(values.timeout), &digest);
     const JetTable saved = JetFile::Open(file.string()).ReadTable("phone");
     ASSERT_EQ(saved.rows.size(), 13u);
     EXPECT_TRUE(saved.rows[2] == repeated) << ShowRow({"id", "note", "phone"}, saved.rows[2]);

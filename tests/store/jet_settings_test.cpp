@@ -161,7 +161,7 @@ TEST_F(JetWriteTest, RowsStayInSlotOrderWhenTheTableGrowsOntoPagesAnIndexGaveBac
                                             : "+3612345182" + std::to_string(1000 + slot).substr(1);
         }
         values.timeout = "45";
-        bytes = JetSettingsSaved(JetFile(bytes), values);
+        bytes = JetSettingsSaved(JetFile(bytes), values, 45);
         std::vector<std::int64_t> ids;
         for (const auto& row : JetFile(bytes).ReadTable("phone").rows) {
             ids.push_back(row[0].integer);
@@ -402,7 +402,7 @@ TEST_F(JetWriteTest, ASaveRefusesAnEnforcedRelationshipByItsName) {
     values.phones = {{7, "5551234"}};
     values.timeout = "45";
     try {
-        JetSettingsSaved(JetFile(pages.Bytes()), values);
+        JetSettingsSaved(JetFile(pages.Bytes()), values, 45);
         ADD_FAILURE() << "saved";
     } catch (const JetError& error) {
         EXPECT_STREQ(error.what(),

@@ -1,7 +1,7 @@
 // The template zur.mdb that the build generates: a genuine Access 2000 file that our reader,
 // libmdb and mdb-reader read alike, as two empty settings tables, also after a save of 500
-// slots; and with the system tables, columns, indexes and catalogue objects of an empty
-// database that Access's own template gives.
+// slots; and with the system tables, columns, indexes, catalogue objects and database
+// properties of an empty database that Access's own template gives.
 #include <gtest/gtest.h>
 
 #include <QProcess>
@@ -16,6 +16,7 @@
 #include "jet/check.h"
 #include "jet/create.h"
 #include "jet/file.h"
+#include "jet/integrity.h"
 #include "jet_oracles.h"
 #include "jet_samples.h"
 #include "map_values.h"
@@ -126,6 +127,7 @@ TEST(JetTemplate, IsAnAccess2000FileOfTwoEmptyTablesThatPassTheCheck) {
     EXPECT_EQ(pcong.columns[1].name, "rec");
     EXPECT_EQ(pcong.columns[1].type, kJetTypeInt32);
     EXPECT_TRUE(pcong.rows.empty());
+    EXPECT_NO_THROW(CheckJetPages(file));
     for (const JetFile::TableEntry& entry : file.Tables()) {
         EXPECT_NO_THROW(CheckJetTable(file.Pages(), file.TextForm(),
                                       ReadJetTableDef(file.Pages(), entry.definition)))
@@ -186,6 +188,23 @@ TEST(JetTemplate, HoldsTheSystemTablesAndCatalogueOfAnEmptyAccess2000Database) {
         EXPECT_EQ(ours.user.at(name).columns, shape.columns) << name;
     }
     EXPECT_EQ(ours.objects, access.objects);
+}
+
+// The database's properties as libmdb reads them (mdb-prop): those of the Access-made
+// sample, among them AccessVersion "08.50", by which Jackcess and others tell an Access 2000
+// file from a generic Jet 4 one.
+TEST(JetTemplate, CarriesTheDatabasePropertiesOfAnAccess2000File) {
+    VARNIX_NEED_JET_SAMPLES(samples);
+    ASSERT_EQ(testing::OraclesMissing(), "");
+    const auto properties = [](const fs::path& file) {
+        QProcess prop;
+        prop.start("mdb-prop", {QString::fromStdString(file.string()), "MSysDb"});
+        EXPECT_TRUE(prop.waitForFinished(10000));
+        return prop.readAllStandardOutput().toStdString();
+    };
+    const std::string ours = properties(VARNIX_TEMPLATE);
+    EXPECT_NE(ours.find("\tAccessVersion: 08.50\n"), std::string::npos) << ours;
+    EXPECT_EQ(ours, properties(*samples / "settings_empty.mdb"));
 }
 
 TEST(JetTemplate, AColumnThatMayNotBeNullIsRequiredForLibmdb) {
