@@ -28,8 +28,8 @@ TEST(JetLongValue, ValuesOfEverySizeAreWrittenAsAccessDoesAndGiveTheirPagesBack)
     };
     const std::size_t part = *kJet4Layout.longValuePart;
     std::vector<Value> values;
-    for (const std::size_t size :
-         {std::size_t{0}, std::size_t{64}, std::size_t{65}, part, part + 1, 3 * (part - 4) + 1}) {
+    for (const std::size_t size : {std::size_t{0}, std::size_t{64}, std::size_t{65}, part, part + 1,
+                                   3 * (part - 4), 3 * (part - 4) + 1}) {
         Bytes bytes(size);
         for (std::size_t i = 0; i < size; ++i) {
             bytes[i] = static_cast<std::uint8_t>(i * 7 + 1);

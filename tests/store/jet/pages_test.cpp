@@ -5,6 +5,7 @@
 
 #include "jet/error.h"
 #include "jet/pages.h"
+#include "jet/row.h"
 #include "jet/table_rows.h"
 
 namespace varnix {
@@ -25,6 +26,9 @@ TEST(JetPages, ADataPageTakesRowsUntilItsRoomOrItsRowNumbersRunOut) {
             EXPECT_EQ(Bytes(pages.Page(page) + layout->dataOwner,
                             pages.Page(page) + layout->dataOwner + 4),
                       (Bytes{'L', 'V', 'A', 'L'}));
+            // An empty page holds the longest row the row codec makes, and no longer one.
+            EXPECT_TRUE(pages.RowFits(page, JetMaxRowSize(*layout)));
+            EXPECT_FALSE(pages.RowFits(page, JetMaxRowSize(*layout) + 1));
             std::vector<Bytes> rows;
             while (pages.RowFits(page, size)) {
                 rows.push_back(Bytes(size, static_cast<std::uint8_t>(rows.size() + 1)));
@@ -42,6 +46,10 @@ TEST(JetPages, ADataPageTakesRowsUntilItsRoomOrItsRowNumbersRunOut) {
                 EXPECT_EQ(span.flags, 0);
             }
             if (rows.size() < kJetMaxRowsPerPage) {
+                // The last bytes take one row exactly: its bytes and its offset.
+                const std::size_t gap = JetDataPageGap(pages, page);
+                EXPECT_TRUE(pages.RowFits(page, gap - 2));
+                EXPECT_FALSE(pages.RowFits(page, gap - 1));
                 EXPECT_THROW(pages.Row({page, static_cast<std::uint8_t>(rows.size())}), JetError);
             }
             EXPECT_THROW(pages.Page(pages.Count()), JetError);

@@ -60,17 +60,21 @@ TEST(JetRow, ShortDamagedAndOverlongRowsAreToldApart) {
         read.pop_back();
         EXPECT_EQ(EncodeJetRow(layout, def, read), row);
 
-        // The first variable column's start, before the count and the null mask, pointed
-        // past the row.
+        // The offset table's end of the variable data (before the column starts, the
+        // count and the null mask) pointed past the row.
         Bytes damaged = row;
-        const std::size_t end =
-            damaged.size() - (def.maxColumns + 7) / 8 - 2 * layout.rowCountBytes;
-        damaged[end] = 0xff;
+        damaged[damaged.size() - (def.maxColumns + 7) / 8 -
+                layout.rowCountBytes * (def.varColumns + 2)] = 0xff;
         EXPECT_THROW(DecodeJetRow(layout, def, damaged.data(), damaged.size()), JetError);
 
+        // The longest row: below the jump tables of Access 97, else what a page holds.
+        const std::size_t longest = layout.rowJumpTableFrom ? 255 : JetMaxRowSize(layout);
         std::vector<JetField> longer = fields;
-        const std::size_t text = *JetColumnNamed(def.columns, layout.version == 0 ? "A" : "phone");
-        longer[text] = {true, Bytes(layout.version == 0 ? 256 : JetMaxRowSize(layout), 'x')};
+        JetField& text =
+            longer.at(*JetColumnNamed(def.columns, layout.version == 0 ? "A" : "phone"));
+        text.bytes.resize(text.bytes.size() + longest - row.size(), 'x');
+        EXPECT_EQ(EncodeJetRow(layout, def, longer).size(), longest);
+        text.bytes.push_back('x');
         EXPECT_THROW(EncodeJetRow(layout, def, longer), JetError);
     }
 }

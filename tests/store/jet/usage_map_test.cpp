@@ -66,12 +66,16 @@ TEST(JetUsageMap, BitsSetAndClearedReadBackWhereTheMapCanHoldThem) {
     JetUsageMap owned(pages, phone.ownedPages);
     ASSERT_EQ(owned.StoragePages().size(), 2u);
     const std::uint32_t count = pages.Count();
+    owned.Set(pages, far, false);  // no map page needed to clear a bit
+    EXPECT_EQ(pages.Count(), count);
     owned.Set(pages, far, true);
     owned.Set(pages, 28, false);
     const JetUsageMap grown(pages, phone.ownedPages);
     EXPECT_EQ(grown.Pages(), (Pages{32, 33, 34, 35, 36, far}));
     EXPECT_EQ(grown.StoragePages().size(), 3u);
-    EXPECT_EQ(pages.Count(), count + 1);  // the new map page
+    ASSERT_EQ(pages.Count(), count + 1);  // the new map page, its bitmap after 4 bytes
+    EXPECT_EQ(pages.Page(count)[0], kJetUsageMapPage);
+    EXPECT_EQ(pages.Page(count)[4], 1 << 5);
     owned.Set(pages, far, false);
     EXPECT_FALSE(JetUsageMap(pages, phone.ownedPages).Contains(far));
 
