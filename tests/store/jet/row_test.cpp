@@ -32,9 +32,9 @@ TEST(JetRow, EveryStoredRowEncodesBackToItsOwnBytes) {
     EXPECT_GT(rows, 1000u);
 }
 
-// A row written before a column was added reads that column as null; a row that
-// contradicts itself is damage; a row the version cannot keep exactly is refused.
-TEST(JetRow, ShortDamagedAndOverlongRowsAreToldApart) {
+// A row that contradicts itself is damage; a row the version cannot keep exactly is
+// refused, to the byte.
+TEST(JetRow, DamagedAndOverlongRowsAreRefused) {
     VARNIX_NEED_JET_SAMPLES(folder);
     for (const char* name : {"write_extra_columns.mdb", "generic_access97_jet3.mdb"}) {
         SCOPED_TRACE(name);
@@ -46,19 +46,6 @@ TEST(JetRow, ShortDamagedAndOverlongRowsAreToldApart) {
         ASSERT_FALSE(rows.empty());
         const std::vector<JetField>& fields = rows.front().fields;
         const Bytes row = EncodeJetRow(layout, def, fields);
-
-        JetTableDef wider = def;
-        JetColumnDef added = def.columns.back();
-        added.name = "added";
-        added.type = kJetTypeText;
-        added.flags = 0;
-        added.number = wider.maxColumns++;
-        added.varIndex = wider.varColumns++;
-        wider.columns.push_back(added);
-        std::vector<JetField> read = DecodeJetRow(layout, wider, row.data(), row.size());
-        EXPECT_FALSE(read.back().present);
-        read.pop_back();
-        EXPECT_EQ(EncodeJetRow(layout, def, read), row);
 
         // The offset table's end of the variable data (before the column starts, the
         // count and the null mask) pointed past the row.

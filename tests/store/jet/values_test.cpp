@@ -1,5 +1,5 @@
-// Field values against every sample: each integer, text and memo value decodes, and encoded
-// anew gives the field's stored bytes; and the limits of what a column can take.
+// Field values against every sample: each integer and text value decodes, and encoded anew
+// gives the field's stored bytes; and what a column cannot keep exactly is refused.
 #include <gtest/gtest.h>
 
 #include "jet/error.h"
@@ -60,7 +60,6 @@ TEST(JetValues, ValuesComeBackExactlyOrAreRefused) {
     };
     const Case exact[] = {
         {ucs2, Column(kJetTypeInt32, 4), JetValue::Int(INT32_MIN)},
-        {ucs2, Column(kJetTypeInt16, 2), JetValue::Int(-1)},
         {ucs2, Column(kJetTypeByte, 1), JetValue::Int(255)},
         {ucs2, Column(kJetTypeText, 20, 0x01), JetValue::Str("abcdefghij")},
         {ucs2, Column(kJetTypeText, 20), JetValue::Str("\u03a9\U0001f600")},
@@ -76,7 +75,6 @@ TEST(JetValues, ValuesComeBackExactlyOrAreRefused) {
     }
     const Case refused[] = {
         {ucs2, Column(kJetTypeByte, 1), JetValue::Int(256)},
-        {ucs2, Column(kJetTypeInt16, 2), JetValue::Int(-32769)},
         {ucs2, Column(kJetTypeInt32, 4), JetValue::Str("1")},
         {ucs2, Column(kJetTypeDateTime, 8), JetValue::Int(1)},
         // The length counts two bytes a character, compressed or not.
