@@ -2,11 +2,21 @@
 
 #include <cstdio>
 
+#include "utf8.h"
+
 namespace varnix {
 
 std::string JsonString(std::string_view text) {
     std::string json = "\"";
-    for (const char c : text) {
+    for (std::size_t at = 0; at < text.size();) {
+        const char c = text[at];
+        if (static_cast<unsigned char>(c) >= 0x80) {
+            // JSON is UTF-8: a byte that is no part of a character is told as U+FFFD.
+            const std::size_t length = Utf8CharAt(text, at).length;
+            json += length > 0 ? std::string(text.substr(at, length)) : "\\ufffd";
+            at += length > 0 ? length : 1;
+            continue;
+        }
         switch (c) {
             case '"':
                 json += "\\\"";
@@ -32,6 +42,7 @@ std::string JsonString(std::string_view text) {
                     json += c;
                 }
         }
+        ++at;
     }
     return json + "\"";
 }

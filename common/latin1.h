@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+#include "utf8.h"
+
 namespace varnix {
 
 // Latin-1 bytes as UTF-8 text: bytes below 0x80 stay as they are, every other byte
@@ -34,49 +36,15 @@ inline std::string Latin1ToUtf8(std::string_view bytes) {
 inline std::string Utf8ToLatin1(std::string_view text) {
     std::string bytes;
     bytes.reserve(text.size());
-    std::size_t at = 0;
-    while (at < text.size()) {
-        const auto lead = static_cast<unsigned char>(text[at]);
-        if (lead < 0x80) {
-            bytes += text[at];
-            ++at;
-            continue;
-        }
-        // The sequence's length and the range its second byte must lie in; the later
-        // bytes lie in 0x80 to 0xBF. A lead byte outside these starts nothing.
-        std::size_t length = 0;
-        unsigned char low = 0x80;
-        unsigned char high = 0xBF;
-        if (lead >= 0xC2 && lead <= 0xDF) {
-            length = 2;
-        } else if (lead >= 0xE0 && lead <= 0xEF) {
-            length = 3;
-            low = lead == 0xE0 ? 0xA0 : low;    // no overlong forms
-            high = lead == 0xED ? 0x9F : high;  // no surrogates
-        } else if (lead >= 0xF0 && lead <= 0xF4) {
-            length = 4;
-            low = lead == 0xF0 ? 0x90 : low;    // no overlong forms
-            high = lead == 0xF4 ? 0x8F : high;  // nothing above U+10FFFF
-        }
-        std::uint32_t code = lead & (0x7Fu >> length);
-        std::size_t used = 1;
-        while (used < length && at + used < text.size()) {
-            const auto next = static_cast<unsigned char>(text[at + used]);
-            if (next < low || next > high) {
-                break;
-            }
-            code = (code << 6) | (next & 0x3Fu);
-            low = 0x80;
-            high = 0xBF;
-            ++used;
-        }
-        if (used < length || length == 0) {
+    for (std::size_t at = 0; at < text.size();) {
+        const Utf8Char character = Utf8CharAt(text, at);
+        if (character.length == 0) {
             bytes += '?';
             ++at;
             continue;
         }
-        bytes += code <= 0xFF ? static_cast<char>(code) : '?';
-        at += used;
+        bytes += character.code <= 0xFF ? static_cast<char>(character.code) : '?';
+        at += character.length;
     }
     return bytes;
 }
