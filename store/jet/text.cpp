@@ -5,6 +5,7 @@
 
 #include "error.h"
 #include "pages.h"
+#include "utf8.h"
 
 namespace varnix {
 
@@ -68,40 +69,12 @@ class Utf16ToUtf8 {
 template <typename Each>
 bool ForEachCodePoint(const std::string& text, Each each) {
     for (std::size_t i = 0; i < text.size();) {
-        const auto lead = static_cast<std::uint8_t>(text[i]);
-        std::size_t length = 0;
-        std::uint32_t code = 0;
-        if (lead < 0x80) {
-            length = 1;
-            code = lead;
-        } else if ((lead & 0xe0) == 0xc0) {
-            length = 2;
-            code = lead & 0x1f;
-        } else if ((lead & 0xf0) == 0xe0) {
-            length = 3;
-            code = lead & 0x0f;
-        } else if ((lead & 0xf8) == 0xf0) {
-            length = 4;
-            code = lead & 0x07;
-        } else {
+        const Utf8Char character = Utf8CharAt(text, i);
+        if (character.length == 0) {
             return false;
         }
-        if (i + length > text.size()) {
-            return false;
-        }
-        for (std::size_t k = 1; k < length; ++k) {
-            const auto next = static_cast<std::uint8_t>(text[i + k]);
-            if ((next & 0xc0) != 0x80) {
-                return false;
-            }
-            code = (code << 6) | (next & 0x3f);
-        }
-        static constexpr std::uint32_t kSmallest[] = {0, 0, 0x80, 0x800, 0x10000};
-        if (code < kSmallest[length] || code > 0x10ffff || (code >= 0xd800 && code < 0xe000)) {
-            return false;
-        }
-        each(code);
-        i += length;
+        each(character.code);
+        i += character.length;
     }
     return true;
 }
