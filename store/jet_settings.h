@@ -38,9 +38,8 @@ std::vector<std::uint8_t> JetSettingsSaved(const JetFile& file, const ConfigValu
 // slot as in `original`, the whole file passes the integrity walk and the two tables their
 // integrity check, and every page outside them is as in `original`. Throws JetError naming
 // the first difference.
-void VerifyJetSettingsSaved(const std::vector<std::uint8_t>& original,
-                            const std::vector<std::uint8_t>& saved, const ConfigValues& values,
-                            std::int32_t timeout);
+void VerifyJetSettingsSaved(const JetFile& original, const std::vector<std::uint8_t>& saved,
+                            const ConfigValues& values, std::int32_t timeout);
 
 // The in-memory part of a save, without the disk: the bytes `original` holds after the save
 // of `values` with `timeout`, built (JetSettingsSaved) and verified (VerifyJetSettingsSaved).

@@ -228,8 +228,9 @@ std::vector<std::uint8_t> JetSettingsSaved(const JetFile& file, const ConfigValu
 
 std::vector<std::uint8_t> BuildJetSettingsSave(const std::vector<std::uint8_t>& original,
                                                const ConfigValues& values, std::int32_t timeout) {
-    std::vector<std::uint8_t> saved = JetSettingsSaved(JetFile(original), values, timeout);
-    VerifyJetSettingsSaved(original, saved, values, timeout);
+    const JetFile before(original);
+    std::vector<std::uint8_t> saved = JetSettingsSaved(before, values, timeout);
+    VerifyJetSettingsSaved(before, saved, values, timeout);
     return saved;
 }
 

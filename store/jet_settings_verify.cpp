@@ -8,6 +8,7 @@
 #include "jet/integrity.h"
 #include "jet/table_rows.h"
 #include "jet/usage_map.h"
+#include "jet/values.h"
 #include "jet_phone_id.h"
 #include "jet_settings.h"
 
@@ -30,16 +31,34 @@ std::vector<std::uint32_t> MapsOf(const JetTableDef& def) {
     return maps;
 }
 
+// The stored rows of a file's phone table, with the slot each names: only the id column
+// is read as a value, so the texts are not decoded once more.
+struct PhoneRows {
+    const JetFile& file;
+    JetTableDef def;
+    std::vector<JetStoredRow> rows;
+    std::size_t id;
+
+    explicit PhoneRows(const JetFile& from)
+        : file(from),
+          def(ReadJetTableDef(from.Pages(), from.TableDefinition("phone"))),
+          rows(ReadJetTableRows(from.Pages(), def)),
+          id(JetColumnNamed(def.columns, "id").value_or(def.columns.size())) {}
+    std::optional<int> Slot(std::size_t row) const {
+        return JetPhoneSlot(
+            DecodeJetValue(file.Pages(), file.TextForm(), def.columns[id], rows[row].fields[id]));
+    }
+    std::vector<JetValue> Values(std::size_t row) const {
+        return DecodeJetRowValues(file.Pages(), file.TextForm(), def, rows[row].fields);
+    }
+};
+
 // The saved phone rows in stored order: one a filled slot, ascending, then the rows of the
 // original that name no slot, as they were.
 void VerifyPhoneRows(const JetFile& before, const JetFile& after, const ConfigValues& values) {
-    const JetTable original = before.ReadTable("phone");
-    const JetTable saved = after.ReadTable("phone");
-    const auto idColumn = [](const JetTable& table) {
-        return JetColumnNamed(table.columns, "id").value_or(table.columns.size());
-    };
-    const std::size_t id = idColumn(saved);
-    if (id == saved.columns.size() || idColumn(original) != id) {
+    const PhoneRows original(before);
+    const PhoneRows saved(after);
+    if (saved.id == saved.def.columns.size() || original.id != saved.id) {
         JetDamaged("the saved phone table lost its column id");
     }
     std::size_t next = 0;
@@ -47,17 +66,17 @@ void VerifyPhoneRows(const JetFile& before, const JetFile& after, const ConfigVa
         if (values.PhoneText(slot).empty()) {
             continue;
         }
-        if (next == saved.rows.size() || JetPhoneSlot(saved.rows[next][id]) != slot) {
+        if (next == saved.rows.size() || saved.Slot(next) != slot) {
             JetDamaged("the saved phone rows are not one a filled slot in slot order, at slot " +
                        std::to_string(slot));
         }
         ++next;
     }
-    for (const std::vector<JetValue>& row : original.rows) {
-        if (JetPhoneSlot(row[id])) {
+    for (std::size_t row = 0; row < original.rows.size(); ++row) {
+        if (original.Slot(row)) {
             continue;
         }
-        if (next == saved.rows.size() || saved.rows[next] != row) {
+        if (next == saved.rows.size() || saved.Values(next) != original.Values(row)) {
             JetDamaged("the save did not keep a phone row that names no slot as it was");
         }
         ++next;
@@ -69,10 +88,9 @@ void VerifyPhoneRows(const JetFile& before, const JetFile& after, const ConfigVa
 
 }  // namespace
 
-void VerifyJetSettingsSaved(const std::vector<std::uint8_t>& original,
-                            const std::vector<std::uint8_t>& saved, const ConfigValues& values,
-                            std::int32_t timeout) {
-    const JetFile before(original);
+void VerifyJetSettingsSaved(const JetFile& before, const std::vector<std::uint8_t>& saved,
+                            const ConfigValues& values, std::int32_t timeout) {
+    const std::vector<std::uint8_t>& original = before.Pages().Bytes();
     const JetFile after(saved);
     if (after.IsJet4() != before.IsJet4() || after.Pages().Count() < before.Pages().Count()) {
         JetDamaged("the saved file lost its version or pages");

@@ -16,26 +16,6 @@ void JetUnsupported(const std::string& what) {
     throw JetError(JetError::Kind::Unsupported, what);
 }
 
-std::uint16_t JetU16(const std::uint8_t* p) {
-    return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
-}
-
-std::uint32_t JetU32(const std::uint8_t* p) {
-    return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
-           (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
-}
-
-void JetPutU16(std::uint8_t* p, std::uint16_t value) {
-    p[0] = static_cast<std::uint8_t>(value);
-    p[1] = static_cast<std::uint8_t>(value >> 8);
-}
-
-void JetPutU32(std::uint8_t* p, std::uint32_t value) {
-    for (int i = 0; i < 4; ++i) {
-        p[i] = static_cast<std::uint8_t>(value >> (8 * i));
-    }
-}
-
 JetPages::JetPages(std::vector<std::uint8_t> bytes, const JetLayout& layout)
     : bytes_(std::move(bytes)), layout_(&layout) {
     count_ = static_cast<std::uint32_t>(

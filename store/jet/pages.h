@@ -11,10 +11,24 @@
 
 namespace varnix {
 
-std::uint16_t JetU16(const std::uint8_t* p);
-std::uint32_t JetU32(const std::uint8_t* p);
-void JetPutU16(std::uint8_t* p, std::uint16_t value);
-void JetPutU32(std::uint8_t* p, std::uint32_t value);
+inline std::uint16_t JetU16(const std::uint8_t* p) {
+    return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
+}
+
+inline std::uint32_t JetU32(const std::uint8_t* p) {
+    return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
+           (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
+}
+
+inline void JetPutU16(std::uint8_t* p, std::uint16_t value) {
+    p[0] = static_cast<std::uint8_t>(value);
+    p[1] = static_cast<std::uint8_t>(value >> 8);
+}
+
+inline void JetPutU32(std::uint8_t* p, std::uint32_t value) {
+    JetPutU16(p, static_cast<std::uint16_t>(value));
+    JetPutU16(p + 2, static_cast<std::uint16_t>(value >> 16));
+}
 
 // A data pointer: a row of a page, packed as (page << 8) | row.
 struct JetRowId {

@@ -122,7 +122,12 @@ std::vector<JetField> DecodeJetRow(const JetLayout& layout, const JetTableDef& d
     }
     const std::uint8_t* mask = row + size - maskSize;
     std::size_t dataEnd = size - maskSize;  // where the fixed and variable data must end
-    std::vector<std::size_t> varOffsets;    // the variable columns' starts, then their end
+    // The variable columns' starts, then their end, stored backwards from `offsets`.
+    std::size_t varCount = 0;
+    const std::uint8_t* offsets = nullptr;
+    const auto varOffset = [&](std::size_t i) {
+        return ReadCount(offsets - countBytes * (i + 1), countBytes);
+    };
     if (def.varColumns > 0) {
         if (layout.rowJumpTableFrom && size >= *layout.rowJumpTableFrom) {
             JetUnsupported(
@@ -132,20 +137,16 @@ std::vector<JetField> DecodeJetRow(const JetLayout& layout, const JetTableDef& d
         if (dataEnd < countBytes + entry) {
             JetDamaged("a row is shorter than its offset table");
         }
-        const std::size_t varCount = ReadCount(row + dataEnd - entry, entry);
+        varCount = ReadCount(row + dataEnd - entry, entry);
         dataEnd -= entry;
         if ((varCount + 1) * entry > dataEnd - countBytes) {
             JetDamaged("a row is shorter than its offset table");
         }
-        varOffsets.reserve(varCount + 1);
-        for (std::size_t i = 0; i <= varCount; ++i) {
-            const std::uint8_t* at = row + dataEnd - entry * (i + 1);
-            varOffsets.push_back(ReadCount(at, entry));
-        }
+        offsets = row + dataEnd;
         dataEnd -= (varCount + 1) * entry;
-        for (std::size_t i = 0; i < varOffsets.size(); ++i) {
-            if (varOffsets[i] < countBytes || varOffsets[i] > dataEnd ||
-                (i > 0 && varOffsets[i] < varOffsets[i - 1])) {
+        for (std::size_t i = 0; i <= varCount; ++i) {
+            const std::size_t at = varOffset(i);
+            if (at < countBytes || at > dataEnd || (i > 0 && at < varOffset(i - 1))) {
                 JetDamaged("a row's offset table points outside the row");
             }
         }
@@ -167,11 +168,11 @@ std::vector<JetField> DecodeJetRow(const JetLayout& layout, const JetTableDef& d
                 JetDamaged("a fixed column lies outside its row");
             }
             field.bytes.assign(row + at, row + at + length);
-        } else if (std::size_t{column.varIndex} + 1 >= varOffsets.size()) {
+        } else if (offsets == nullptr || column.varIndex >= varCount) {
             field.present = false;  // added after the row was written
         } else {
-            field.bytes.assign(row + varOffsets[column.varIndex],
-                               row + varOffsets[column.varIndex + 1]);
+            field.bytes.assign(row + varOffset(column.varIndex),
+                               row + varOffset(column.varIndex + 1u));
         }
         fields.push_back(std::move(field));
     }

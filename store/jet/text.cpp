@@ -13,54 +13,71 @@ namespace {
 
 constexpr std::size_t kMaxCompressedCharacters = 1024;
 
-void AppendUtf8(std::string& out, std::uint32_t code) {
+// Writes `code` as UTF-8 at `at` and returns the end: four bytes at most, three below
+// U+10000.
+char* PutUtf8(char* at, std::uint32_t code) {
+    const auto put = [&at](std::uint32_t byte) { *at++ = static_cast<char>(byte); };
     if (code < 0x80) {
-        out += static_cast<char>(code);
+        put(code);
     } else if (code < 0x800) {
-        out += static_cast<char>(0xc0 | (code >> 6));
-        out += static_cast<char>(0x80 | (code & 0x3f));
+        put(0xc0 | (code >> 6));
+        put(0x80 | (code & 0x3f));
     } else if (code < 0x10000) {
-        out += static_cast<char>(0xe0 | (code >> 12));
-        out += static_cast<char>(0x80 | ((code >> 6) & 0x3f));
-        out += static_cast<char>(0x80 | (code & 0x3f));
+        put(0xe0 | (code >> 12));
+        put(0x80 | ((code >> 6) & 0x3f));
+        put(0x80 | (code & 0x3f));
     } else {
-        out += static_cast<char>(0xf0 | (code >> 18));
-        out += static_cast<char>(0x80 | ((code >> 12) & 0x3f));
-        out += static_cast<char>(0x80 | ((code >> 6) & 0x3f));
-        out += static_cast<char>(0x80 | (code & 0x3f));
+        put(0xf0 | (code >> 18));
+        put(0x80 | ((code >> 12) & 0x3f));
+        put(0x80 | ((code >> 6) & 0x3f));
+        put(0x80 | (code & 0x3f));
     }
+    return at;
 }
 
 // UTF-16 units, given one at a time, as UTF-8; a surrogate without its partner becomes
-// U+FFFD.
+// U+FFFD. No unit takes more than three bytes (a pair, two units, takes four), so room for
+// three a unit is written into directly.
 class Utf16ToUtf8 {
   public:
-    explicit Utf16ToUtf8(std::size_t capacity) { out_.reserve(capacity); }
+    explicit Utf16ToUtf8(std::size_t mostUnits) : out_(3 * mostUnits, '\0'), end_(out_.data()) {}
+    Utf16ToUtf8(const Utf16ToUtf8&) = delete;
+    Utf16ToUtf8& operator=(const Utf16ToUtf8&) = delete;
     void Add(std::uint32_t unit) {
-        if (high_ != 0) {
-            const std::uint32_t high = high_;
-            high_ = 0;
-            if (unit >= 0xdc00 && unit < 0xe000) {
-                AppendUtf8(out_, 0x10000 + ((high - 0xd800) << 10) + (unit - 0xdc00));
-                return;
-            }
-            AppendUtf8(out_, 0xfffd);
-        }
-        if (unit >= 0xd800 && unit < 0xdc00) {
-            high_ = unit;
+        if (unit < 0x80 && high_ == 0) {
+            *end_++ = static_cast<char>(unit);
         } else {
-            AppendUtf8(out_, unit >= 0xdc00 && unit < 0xe000 ? 0xfffd : unit);
+            AddBeyondAscii(unit);
         }
     }
     std::string Finish() {
         if (high_ != 0) {
-            AppendUtf8(out_, 0xfffd);
+            end_ = PutUtf8(end_, 0xfffd);
         }
+        out_.resize(static_cast<std::size_t>(end_ - out_.data()));
         return std::move(out_);
     }
 
   private:
+    void AddBeyondAscii(std::uint32_t unit) {
+        if (high_ != 0) {
+            const std::uint32_t high = high_;
+            high_ = 0;
+            if (unit >= 0xdc00 && unit < 0xe000) {
+                end_ = PutUtf8(end_, 0x10000 + ((high - 0xd800) << 10) + (unit - 0xdc00));
+                return;
+            }
+            end_ = PutUtf8(end_, 0xfffd);
+        }
+        if (unit >= 0xd800 && unit < 0xdc00) {
+            high_ = unit;
+        } else {
+            end_ = PutUtf8(end_, unit >= 0xdc00 && unit < 0xe000 ? 0xfffd : unit);
+        }
+    }
+
     std::string out_;
+    char* end_;
     std::uint32_t high_ = 0;  // a high surrogate waiting for its partner
 };
 
@@ -97,12 +114,13 @@ constexpr std::uint16_t kCp1252High[32] = {
 }  // namespace
 
 std::string Cp1252ToUtf8(const std::uint8_t* data, std::size_t size) {
-    std::string out;
-    out.reserve(size);
+    std::string out(3 * size, '\0');
+    char* end = out.data();
     for (std::size_t i = 0; i < size; ++i) {
         const std::uint8_t byte = data[i];
-        AppendUtf8(out, byte >= 0x80 && byte < 0xa0 ? kCp1252High[byte - 0x80] : byte);
+        end = PutUtf8(end, byte >= 0x80 && byte < 0xa0 ? kCp1252High[byte - 0x80] : byte);
     }
+    out.resize(static_cast<std::size_t>(end - out.data()));
     return out;
 }
 
@@ -136,38 +154,45 @@ std::string Jet4TextToUtf8(const std::uint8_t* data, std::size_t size) {
     return text.Finish();
 }
 
-std::optional<std::vector<std::uint8_t>> Utf8ToJet4Text(const std::string& text, bool compress) {
+std::optional<std::vector<std::uint8_t>> Utf8ToJet4Text(const std::string& text, bool compress,
+                                                        std::size_t* units) {
+    // UCS-2 first, two bytes on from the start, where the compressed form's header goes if
+    // it is taken. A UTF-8 byte gives one UTF-16 unit at most.
+    std::vector<std::uint8_t> out(2 + 2 * text.size());
     std::size_t count = 0;
     bool latin1 = true;  // every character from U+0001 to U+00FF
-    if (!ForEachCodePoint(text, [&](std::uint32_t code) {
-            ++count;
-            latin1 = latin1 && code >= 1 && code <= 0xff;
-        })) {
-        return std::nullopt;
+    const auto unit = [&](std::uint32_t value) {
+        JetPutU16(out.data() + 2 + 2 * count++, static_cast<std::uint16_t>(value));
+    };
+    for (std::size_t i = 0; i < text.size();) {
+        const Utf8Char character = Utf8CharAt(text, i);
+        if (character.length == 0) {
+            return std::nullopt;
+        }
+        i += character.length;
+        latin1 = latin1 && character.code >= 1 && character.code <= 0xff;
+        if (character.code >= 0x10000) {
+            unit(0xd800 + ((character.code - 0x10000) >> 10));
+            unit(0xdc00 + ((character.code - 0x10000) & 0x3ff));
+        } else {
+            unit(character.code);
+        }
     }
-    std::vector<std::uint8_t> out;
+    if (units != nullptr) {
+        *units = count;
+    }
     // The compressed form pays two bytes of header, so it only helps from three characters.
     if (compress && count > 2 && count <= kMaxCompressedCharacters && latin1) {
-        out.reserve(count + 2);
-        out.push_back(0xff);
-        out.push_back(0xfe);
-        ForEachCodePoint(
-            text, [&](std::uint32_t code) { out.push_back(static_cast<std::uint8_t>(code)); });
+        out[0] = 0xff;
+        out[1] = 0xfe;
+        for (std::size_t c = 0; c < count; ++c) {
+            out[2 + c] = out[2 + 2 * c];  // behind what is still to be read
+        }
+        out.resize(2 + count);
         return out;
     }
-    out.reserve(count * 2);
-    const auto unit = [&](std::uint32_t value) {
-        out.push_back(static_cast<std::uint8_t>(value));
-        out.push_back(static_cast<std::uint8_t>(value >> 8));
-    };
-    ForEachCodePoint(text, [&](std::uint32_t code) {
-        if (code >= 0x10000) {
-            unit(0xd800 + ((code - 0x10000) >> 10));
-            unit(0xdc00 + ((code - 0x10000) & 0x3ff));
-        } else {
-            unit(code);
-        }
-    });
+    out.erase(out.begin(), out.begin() + 2);
+    out.resize(2 * count);
     return out;
 }
 

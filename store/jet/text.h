@@ -17,8 +17,10 @@ std::string Cp1252ToUtf8(const std::uint8_t* data, std::size_t size);
 
 // UTF-8 as Jet 4 stores it: compressed when `compress` is set and the text allows it and
 // gets shorter, else UCS-2. Characters beyond U+FFFF become surrogate pairs. Invalid UTF-8
-// gives nullopt.
-std::optional<std::vector<std::uint8_t>> Utf8ToJet4Text(const std::string& text, bool compress);
+// gives nullopt. `units`, where given, takes the text's length in UTF-16 units, the
+// measure of a Text column's size.
+std::optional<std::vector<std::uint8_t>> Utf8ToJet4Text(const std::string& text, bool compress,
+                                                        std::size_t* units = nullptr);
 // Well-formed UTF-8: no stray, overlong or cut-off sequence, no surrogate.
 bool IsUtf8(const std::string& text);
 

@@ -1,6 +1,7 @@
 #include "usage_map.h"
 
 #include <algorithm>
+#include <cstring>
 #include <string>
 
 #include "error.h"
@@ -14,6 +15,13 @@ constexpr std::uint8_t kReferenceMap = 1;
 constexpr std::size_t kInlineHeader = 5;  // type, first page
 constexpr std::size_t kMapPageHeader = 4;
 constexpr std::uint32_t kFirstTablePage = 2;  // pages 0 to 2: header, global map, catalogue
+
+// No bit set in the eight bytes at `bits`.
+bool NoBitSet(const std::uint8_t* bits) {
+    std::uint64_t word = 0;
+    std::memcpy(&word, bits, sizeof word);
+    return word == 0;
+}
 
 }  // namespace
 
@@ -58,6 +66,10 @@ JetUsageMap::JetUsageMap(const JetPages& pages, std::uint32_t pointer) {
         }
         const std::uint8_t* bits = pages.Page(stretch.page) + stretch.offset;
         for (std::size_t i = 0; i < stretch.bytes; ++i) {
+            if (i + 8 <= stretch.bytes && NoBitSet(bits + i)) {
+                i += 7;  // a map page is mostly clear: eight bytes at a time
+                continue;
+            }
             for (unsigned bit = 0; bits[i] != 0 && bit < 8; ++bit) {
                 if ((bits[i] >> bit) & 1) {
                     const std::uint64_t page = stretch.first + i * 8 + bit;

@@ -39,11 +39,15 @@ std::string DecodeText(JetTextForm form, const std::uint8_t* data, std::size_t s
                    ", which Varnix cannot read");
 }
 
+// The text as the column stores it. `plainBytes` takes its length as the column's size
+// counts it: two bytes a character in Jet 4, compressed or not.
 std::vector<std::uint8_t> EncodeText(JetTextForm form, const JetColumnDef& column,
-                                     const std::string& text) {
+                                     const std::string& text, std::size_t* plainBytes = nullptr) {
     std::optional<std::vector<std::uint8_t>> bytes;
+    std::size_t units = 0;
     if (form.encoding == JetTextEncoding::Ucs2) {
-        bytes = Utf8ToJet4Text(text, column.Compressed());
+        bytes = Utf8ToJet4Text(text, column.Compressed(), &units);
+        units *= 2;
     } else if (form.codePage == 0 || form.codePage == 1252) {
         bytes = Utf8ToCp1252(text);
     } else if (PlainAscii(reinterpret_cast<const std::uint8_t*>(text.data()), text.size())) {
@@ -53,7 +57,10 @@ std::vector<std::uint8_t> EncodeText(JetTextForm form, const JetColumnDef& colum
         JetUnsupported("the text \"" + text + "\" cannot be stored in the column " + column.name +
                        " of this Access file");
     }
-    return *bytes;
+    if (plainBytes != nullptr) {
+        *plainBytes = form.encoding == JetTextEncoding::Ucs2 ? units : bytes->size();
+    }
+    return std::move(*bytes);
 }
 
 }  // namespace
@@ -84,16 +91,24 @@ JetValue DecodeJetValue(const JetPages& pages, JetTextForm form, const JetColumn
     return {JetValue::Kind::Other, 0, {}};
 }
 
+std::vector<JetValue> DecodeJetRowValues(const JetPages& pages, JetTextForm form,
+                                         const JetTableDef& def,
+                                         const std::vector<JetField>& fields) {
+    std::vector<JetValue> values;
+    values.reserve(def.columns.size());
+    for (std::size_t c = 0; c < def.columns.size(); ++c) {
+        values.push_back(DecodeJetValue(pages, form, def.columns[c], fields[c]));
+    }
+    return values;
+}
+
 std::vector<std::vector<JetValue>> ReadJetTableValues(const JetPages& pages, JetTextForm form,
                                                       const JetTableDef& def) {
     std::vector<std::vector<JetValue>> rows;
-    for (const JetStoredRow& stored : ReadJetTableRows(pages, def)) {
-        std::vector<JetValue> values;
-        values.reserve(def.columns.size());
-        for (std::size_t c = 0; c < def.columns.size(); ++c) {
-            values.push_back(DecodeJetValue(pages, form, def.columns[c], stored.fields[c]));
-        }
-        rows.push_back(std::move(values));
+    const std::vector<JetStoredRow> stored = ReadJetTableRows(pages, def);
+    rows.reserve(stored.size());
+    for (const JetStoredRow& row : stored) {
+        rows.push_back(DecodeJetRowValues(pages, form, def, row.fields));
     }
     return rows;
 }
@@ -117,11 +132,8 @@ JetField EncodeJetValue(JetTextForm form, const JetColumnDef& column, const JetV
         return field;
     }
     if (column.type == kJetTypeText && value.kind == JetValue::Kind::Text) {
-        field.bytes = EncodeText(form, column, value.text);
-        // The column's length counts characters as two bytes each, compressed or not.
-        const std::size_t plain = form.encoding == JetTextEncoding::Ucs2
-                                      ? Utf8ToJet4Text(value.text, false)->size()
-                                      : field.bytes.size();
+        std::size_t plain = 0;
+        field.bytes = EncodeText(form, column, value.text, &plain);
         if (plain > column.length) {
             JetUnsupported("the text \"" + value.text + "\" is longer than the column " +
                            column.name + " holds");

@@ -34,6 +34,11 @@ struct JetTextForm {
 JetValue DecodeJetValue(const JetPages& pages, JetTextForm form, const JetColumnDef& column,
                         const JetField& field);
 
+// The values of a stored row, one a column of `def`. Throws JetError.
+std::vector<JetValue> DecodeJetRowValues(const JetPages& pages, JetTextForm form,
+                                         const JetTableDef& def,
+                                         const std::vector<JetField>& fields);
+
 // The rows of a table as values, one a column, in stored order. Throws JetError.
 std::vector<std::vector<JetValue>> ReadJetTableValues(const JetPages& pages, JetTextForm form,
                                                       const JetTableDef& def);

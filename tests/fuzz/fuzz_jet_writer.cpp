@@ -2,11 +2,12 @@
 // builds them, and checks the result without taking the writer's word for it. The save
 // must refuse exactly the values it cannot store: invalid UTF-8, a text longer than the
 // column, a character an index on the column has no key for, a time-out that is no 32-bit
-// integer. Anything else must pass the writer's own verify step, load back as the values
-// meant, keep the other columns of the rows it keeps, the phone rows without a slot's id
-// and every other table as they were, and bear a second save onto the saved file. The
-// input picks the sample, the slots and their texts, the time-out text and the flag of
-// each save.
+// integer. Anything else must pass the writer's own verify step, read back, table by
+// table, as the values meant, keep the other columns of the rows it keeps, the phone rows
+// without a slot's id and every other table as they were, and bear a second save onto the
+// saved file. The input picks the sample, the slots and their texts, the time-out text and
+// the flag of each save. Each file is read once: a save is compared with what was read of
+// the file it was made onto.
 //
 // The samples are read once at start-up from the folder VARNIX_JET_SAMPLES names (as
 // scripts/fuzz sets it), else ../shared/jet-samples beside the project; without them the
@@ -77,10 +78,33 @@ bool IsSettingsTable(const std::string& name) {
     return SameName(name, "phone") || SameName(name, "pcong");
 }
 
+// What a file holds as our reader sees it: the settings as a load shows them, and every
+// table's columns and rows. Each file is read once, then compared with the next save's.
+struct Contents {
+    Values settings;
+    std::vector<std::string> names;
+    std::map<std::string, JetTable> tables;
+};
+
+struct File {
+    Bytes bytes;
+    Contents contents;
+};
+
+// The tables of a file; its settings are left to the caller.
+Contents ReadContents(const JetFile& jet) {
+    Contents contents;
+    contents.names = jet.TableNames();
+    for (const std::string& name : contents.names) {
+        contents.tables.emplace(name, jet.ReadTable(name));
+    }
+    return contents;
+}
+
 // A sample, and what its phone column lets a save store.
 struct Sample {
     std::string name;
-    Bytes bytes;
+    File file;
     std::size_t textUnits = 0;  // UTF-16 units the column holds
     bool keyed = false;         // an index covers the column
     bool uniqueKey = false;     // a unique one
@@ -109,12 +133,13 @@ void LoadSamples() {
     }
     std::sort(files.begin(), files.end());  // the same input picks the same sample
     for (const auto& file : files) {
-        Sample sample{file.filename().string(), Bytes(std::filesystem::file_size(file))};
+        Sample sample{file.filename().string(), {Bytes(std::filesystem::file_size(file)), {}}};
+        Bytes& bytes = sample.file.bytes;
         std::ifstream(file, std::ios::binary)
-            .read(reinterpret_cast<char*>(sample.bytes.data()),
-                  static_cast<std::streamsize>(sample.bytes.size()));
+            .read(reinterpret_cast<char*>(bytes.data()),
+                  static_cast<std::streamsize>(bytes.size()));
         try {
-            const JetFile jet(sample.bytes);
+            const JetFile jet(bytes);
             const auto names = jet.TableNames();
             if (!jet.IsJet4() || std::count_if(names.begin(), names.end(), IsSettingsTable) != 2) {
                 continue;
@@ -137,7 +162,9 @@ void LoadSamples() {
                     }
                 }
             }
-        } catch (const JetError& failure) {
+            sample.file.contents = ReadContents(jet);
+            LoadJetSettings(jet, sample.file.contents.settings);
+        } catch (const std::exception& failure) {
             std::fprintf(stderr, "fuzz_jet_writer: the sample %s does not open: %s\n", file.c_str(),
                          failure.what());
             std::exit(1);
@@ -387,15 +414,11 @@ Timeout TimeoutText(FuzzedDataProvider& input, bool wrong) {
 }
 
 // The values a save starts from: those in the file, none, or every slot filled.
-Values Start(FuzzedDataProvider& input, const Bytes& file) {
+Values Start(FuzzedDataProvider& input, const Contents& file) {
     Values values;
     switch (input.ConsumeIntegralInRange(0, 3)) {
         case 0:
-            try {
-                LoadJetSettings(JetFile(file), values);
-            } catch (const std::exception& error) {
-                Fail(std::string("the file to save onto does not load: ") + error.what());
-            }
+            values = file.settings;
             break;
         case 1:
             break;
@@ -440,31 +463,22 @@ bool NewValue(const JetColumn& column, const JetValue& value) {
                                : value.kind == JetValue::Kind::Null;
 }
 
-// The saved file, read by our reader as a user's program would see it.
-void CheckSaved(const Bytes& before, const Bytes& saved, const Values& values,
-                std::int32_t timeout) {
-    const JetFile old(before);
-    const JetFile now(saved);
-    Values back;
-    back.timeout = "(not read)";
-    LoadJetSettings(now, back);
-    for (int slot = 1; slot <= kSlotCount; ++slot) {
-        const auto at = static_cast<std::size_t>(slot);
-        if (back.phones[at] != values.phones[at]) {
-            Fail("slot " + std::to_string(slot) + " reads back as \"" + back.phones[at] +
-                 "\", not \"" + values.phones[at] + "\"");
+const JetTable& TableNamed(const Contents& file, const std::string& name) {
+    for (const auto& [stored, table] : file.tables) {
+        if (SameName(stored, name)) {
+            return table;
         }
     }
-    if (back.timeout != std::to_string(timeout) || back.flag != values.flag) {
-        Fail("the time-out and flag read back as " + back.timeout + " and " +
-             std::to_string(back.flag) + ", not " + std::to_string(timeout) + " and " +
-             std::to_string(values.flag));
-    }
+    Fail("no table " + name);
+}
 
+// The saved file, read by our reader as a user's program would see it.
+void CheckSaved(const Contents& old, const Contents& now, const Values& values,
+                std::int32_t timeout) {
     // phone: one row a filled slot, ascending, a kept slot keeping its other columns; then
     // the rows without a slot's id (null, or outside 1 to 500) as they were, in their order.
-    const JetTable phoneBefore = old.ReadTable("phone");
-    const JetTable phone = now.ReadTable("phone");
+    const JetTable& phoneBefore = TableNamed(old, "phone");
+    const JetTable& phone = TableNamed(now, "phone");
     if (!SameColumns(phone.columns, phoneBefore.columns)) {
         Fail("the columns of phone changed");
     }
@@ -484,6 +498,11 @@ void CheckSaved(const Bytes& before, const Bytes& saved, const Values& values,
         if (next == phone.rows.size() || phone.rows[next][id] != JetValue::Int(slot)) {
             Fail("the phone rows are not one a filled slot in slot order, at slot " +
                  std::to_string(slot));
+        }
+        const JetValue& text = phone.rows[next][number];
+        if (text != JetValue::Str(values.phones[static_cast<std::size_t>(slot)])) {
+            Fail("slot " + std::to_string(slot) + " reads back as \"" + text.text + "\", not \"" +
+                 values.phones[static_cast<std::size_t>(slot)] + "\"");
         }
         const auto keptRow = kept.find(slot);
         for (std::size_t c = 0; c < phone.columns.size(); ++c) {
@@ -512,8 +531,8 @@ void CheckSaved(const Bytes& before, const Bytes& saved, const Values& values,
     }
 
     // pcong: the first row changed in time and rec only, the others as they were.
-    const JetTable pcongBefore = old.ReadTable("pcong");
-    const JetTable pcong = now.ReadTable("pcong");
+    const JetTable& pcongBefore = TableNamed(old, "pcong");
+    const JetTable& pcong = TableNamed(now, "pcong");
     if (!SameColumns(pcong.columns, pcongBefore.columns) ||
         pcong.rows.size() != std::max<std::size_t>(1, pcongBefore.rows.size()) ||
         !std::equal(pcong.rows.begin() + 1, pcong.rows.end(),
@@ -530,31 +549,28 @@ void CheckSaved(const Bytes& before, const Bytes& saved, const Values& values,
             Fail("the column " + pcong.columns[c].name + " of the first pcong row changed");
         }
     }
-    if (pcong.rows[0][rec] != JetValue::Int(values.flag ? 1 : 0)) {
-        Fail("rec is not 1 or 0 as the flag");
+    if (pcong.rows[0][rec] != JetValue::Int(values.flag ? 1 : 0) ||
+        pcong.rows[0][time] != JetValue::Int(timeout)) {
+        Fail("the time-out and flag read back other than " + std::to_string(timeout) + " and " +
+             std::to_string(values.flag));
     }
 
     // Every other table as it was.
-    const std::vector<std::string> names = old.TableNames();
-    if (now.TableNames() != names) {
+    if (now.names != old.names) {
         Fail("the file's tables changed");
     }
-    for (const std::string& name : names) {
-        if (IsSettingsTable(name)) {
-            continue;
-        }
-        const JetTable a = old.ReadTable(name);
-        const JetTable b = now.ReadTable(name);
-        if (!SameColumns(a.columns, b.columns) || a.rows != b.rows) {
+    for (const auto& [name, a] : old.tables) {
+        const JetTable& b = now.tables.at(name);
+        if (!IsSettingsTable(name) && (!SameColumns(a.columns, b.columns) || a.rows != b.rows)) {
             Fail("the table " + name + " changed");
         }
     }
 }
 
-// One save of `values` onto `before`: the bytes saved, or `before` when the save was rightly
+// One save of `values` onto `before`: the file saved, or nullopt when the save was rightly
 // refused. `timeout` is the time-out the save must store; nullopt when it must refuse it.
-Bytes SaveAndCheck(const Sample& sample, const char* which, const Bytes& before,
-                   const Values& values, std::optional<std::int32_t> timeout) {
+std::optional<File> SaveAndCheck(const Sample& sample, const char* which, const File& before,
+                                 const Values& values, std::optional<std::int32_t> timeout) {
     const std::string where = sample.name + ", " + which + ": ";
     const std::string unstorable = Unstorable(sample, values);
     std::int32_t stored = 0;
@@ -562,7 +578,7 @@ Bytes SaveAndCheck(const Sample& sample, const char* which, const Bytes& before,
         stored = SavedTimeout(values.timeout);
     } catch (const DatabaseError& error) {
         if (!timeout) {
-            return before;
+            return std::nullopt;
         }
         Fail(where + "refused with \"" + error.what() + "\", though the time-out \"" +
              values.timeout + "\" is " + std::to_string(*timeout));
@@ -571,12 +587,12 @@ Bytes SaveAndCheck(const Sample& sample, const char* which, const Bytes& before,
         Fail(where + "the time-out \"" + values.timeout + "\" reads as " + std::to_string(stored) +
              (timeout ? ", not " + std::to_string(*timeout) : ", though it is no integer"));
     }
-    Bytes saved;
+    File saved;
     try {
-        saved = BuildJetSettingsSave(before, values, stored);
+        saved.bytes = BuildJetSettingsSave(before.bytes, values, stored);
     } catch (const JetError& error) {
         if (error.kind() == JetError::Kind::Unsupported && !unstorable.empty()) {
-            return before;
+            return std::nullopt;
         }
         Fail(where + "refused with \"" + error.what() + "\", though " +
              (unstorable.empty() ? "every text can be stored" : unstorable));
@@ -585,7 +601,10 @@ Bytes SaveAndCheck(const Sample& sample, const char* which, const Bytes& before,
         Fail(where + "saved, though " + unstorable);
     }
     try {
-        CheckSaved(before, saved, values, *timeout);
+        saved.contents = ReadContents(JetFile(saved.bytes));
+        saved.contents.settings = values;  // what a load shows, as the save's verify made sure
+        saved.contents.settings.timeout = std::to_string(*timeout);
+        CheckSaved(before.contents, saved.contents, values, *timeout);
     } catch (const std::exception& error) {
         Fail(where + "the saved file does not read: " + error.what());
     }
@@ -604,9 +623,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::vector<Sample>& samples = Samples();
     const Sample& sample =
         samples[input.ConsumeIntegralInRange<std::size_t>(0, samples.size() - 1)];
-    Bytes file = sample.bytes;
-    for (const char* which : {"the first save", "the save onto the saved file"}) {
-        Values values = Start(input, file);
+    const File* file = &sample.file;
+    std::optional<File> saves[2];
+    for (int round = 0; round < 2; ++round) {
+        const char* which = round == 0 ? "the first save" : "the save onto the saved file";
+        Values values = Start(input, file->contents);
         // One save in four may hold values that cannot be stored.
         const bool wrong = input.ConsumeIntegralInRange(0, 3) == 0;
         for (int edits = input.ConsumeIntegralInRange(0, 64); edits > 0; --edits) {
@@ -616,7 +637,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const Timeout timeout = TimeoutText(input, wrong);
         values.timeout = timeout.text;
         values.flag = input.ConsumeBool();
-        file = SaveAndCheck(sample, which, file, values, timeout.value);
+        saves[round] = SaveAndCheck(sample, which, *file, values, timeout.value);
+        file = saves[round] ? &*saves[round] : file;
     }
     return 0;
 }
