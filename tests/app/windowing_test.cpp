@@ -81,24 +81,6 @@ TEST_F(WindowingTest, CloseGuardCancelsTheCloseOnAbortOrError) {
     EXPECT_TRUE(normal.isAccepted());
 }
 
-TEST_F(WindowingTest, TimerEnablingTwiceDoesNotRestartTheInterval) {
-    int ticks = 0;
-    TickTimer timer(500, report.AsEventGuard());
-    timer.SetOnTick([&] { ++ticks; });
-    EXPECT_FALSE(timer.Enabled());
-    timer.SetEnabled(true);
-    QTest::qWait(250);
-    timer.SetEnabled(true);
-    timer.SetInterval(500);
-    // At least 250 ms have passed, so a kept interval has at most 250 ms left.
-    EXPECT_LE(timer.RemainingTime(), 250);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return ticks >= 1; }, 5000));
-    timer.SetEnabled(false);
-    const int stopped = ticks;
-    QTest::qWait(600);
-    EXPECT_EQ(ticks, stopped);
-}
-
 TEST_F(WindowingTest, TimerTickErrorsGoToTheReport) {
     TickTimer timer(10, report.AsEventGuard());
     timer.SetOnTick([&] {

@@ -1,7 +1,6 @@
 // Work files of an earlier Varnix (SQLite) through LoadSettings and SaveSettings: which
-// rows a save writes and updates, names the connection string could misread, a read-only
-// connection, and saves that a lock or a full file system refuses, leaving the file as
-// it was.
+// rows a save writes and updates, names the connection string could misread, and saves
+// that a lock or a full file system refuses, leaving the file as it was.
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 #include <unistd.h>
@@ -117,16 +116,6 @@ TEST_F(WorkFileTest, NameWithSemicolonIsTheFileLoadedAndSaved) {
     Save(file, values);
     EXPECT_EQ(Sql(file, "select id from phone"), (std::vector<std::string>{"3", "4"}));
     EXPECT_FALSE(fs::exists(sandbox.Root() / "site"));
-}
-
-TEST_F(WorkFileTest, LoadConnectionCannotWrite) {
-    const fs::path file = NewFile("read.mdb", "insert into phone values (1, '5550');");
-    query.SetReadOnly(true);
-    query.SetConnectionString(ConnectionStringFor(file.string()));
-    query.SetSql("delete from phone");
-    EXPECT_THROW(query.ExecSql(), DatabaseError);
-    query.Disconnect();
-    EXPECT_EQ(Sql(file, "select phone from phone"), std::vector<std::string>{"5550"});
 }
 
 TEST_F(WorkFileTest, FileLockedByAnotherWriterIsLeftAlone) {
