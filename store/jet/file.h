@@ -61,7 +61,6 @@ class JetFile {
     std::vector<std::vector<JetValue>> Values(const JetTableDef& def) const;
 
   private:
-
     JetPages pages_;
     std::uint16_t codePage_ = 0;
     bool hasPassword_ = false;
