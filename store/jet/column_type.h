@@ -9,17 +9,19 @@
 
 namespace varnix {
 
-inline constexpr std::uint8_t kJetTypeBoolean = 0x01;
-inline constexpr std::uint8_t kJetTypeByte = 0x02;
-inline constexpr std::uint8_t kJetTypeInt16 = 0x03;
-inline constexpr std::uint8_t kJetTypeInt32 = 0x04;
-inline constexpr std::uint8_t kJetTypeDateTime = 0x08;
-inline constexpr std::uint8_t kJetTypeBinary = 0x09;
-inline constexpr std::uint8_t kJetTypeText = 0x0a;
-inline constexpr std::uint8_t kJetTypeOle = 0x0b;
-inline constexpr std::uint8_t kJetTypeMemo = 0x0c;
-// Fixed binary of 3992 bytes, seen only in MSysAccessObjects.
-inline constexpr std::uint8_t kJetTypeBinaryChunk = 0x11;
+// The type numbers a column definition stores.
+enum : std::uint8_t {
+    kJetTypeBoolean = 0x01,
+    kJetTypeByte = 0x02,
+    kJetTypeInt16 = 0x03,
+    kJetTypeInt32 = 0x04,
+    kJetTypeDateTime = 0x08,
+    kJetTypeBinary = 0x09,
+    kJetTypeText = 0x0a,
+    kJetTypeOle = 0x0b,
+    kJetTypeMemo = 0x0c,
+    kJetTypeBinaryChunk = 0x11,  // fixed binary of 3992 bytes, seen only in MSysAccessObjects
+};
 
 struct JetColumnType {
     const char* name;  // for messages ("Date/Time"); nullptr for a type without one

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <utility>
+
 #include "config_values.h"
 
 namespace varnix {
@@ -37,11 +39,13 @@ TEST(WriteCheckTest, TimeoutIsOneToFiveDigitsUpTo59999) {
 // UTF-8 character.
 TEST(WriteCheckTest, SlotsAtFaultAreNamedFirstFewThenCounted) {
     ConfigRecord values;
-    values.SetPhoneText(12, "+385911234567");
-    values.SetPhoneText(11, "+1 2");
-    values.SetPhoneText(10, "caf\xC3\xA9");
-    values.SetPhoneText(9, "12345678901234567890");
-    values.SetPhoneText(7, "two");
+    for (const auto& [slot, text] : {std::pair<int, const char*>{12, "+385911234567"},
+                                     {11, "+1 2"},
+                                     {10, "caf\xC3\xA9"},
+                                     {9, "12345678901234567890"},
+                                     {7, "two"}}) {
+        values.SetPhoneText(slot, text);
+    }
     const WriteCheck check = CheckWriteValues(values);
     EXPECT_FALSE(check.timeout);
     EXPECT_EQ(
