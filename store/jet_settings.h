@@ -38,7 +38,7 @@ std::vector<std::uint8_t> JetSettingsSaved(const JetFile& file, const ConfigValu
 // slot as in `original`, the whole file passes the integrity walk and the two tables their
 // integrity check, and every page outside them is as in `original`. Throws JetError naming
 // the first difference.
-void VerifyJetSettingsSaved(const JetFile& original, const std::vector<std::uint8_t>& saved,
+void VerifyJetSettingsSaved(const JetFile& original, const JetFile& saved,
                             const ConfigValues& values, std::int32_t timeout);
 
 // The in-memory part of a save, without the disk: the bytes `original` holds after the save

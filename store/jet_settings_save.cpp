@@ -223,15 +223,15 @@ std::vector<std::uint8_t> JetSettingsSaved(const JetFile& file, const ConfigValu
     JetPages pages = file.Pages();
     SavePhoneRows(pages, file.TextForm(), phone, values);
     SaveRelaySettings(pages, file.TextForm(), pcong, values, timeout);
-    return pages.Bytes();
+    return std::move(pages).Bytes();
 }
 
 std::vector<std::uint8_t> BuildJetSettingsSave(const std::vector<std::uint8_t>& original,
                                                const ConfigValues& values, std::int32_t timeout) {
     const JetFile before(original);
-    std::vector<std::uint8_t> saved = JetSettingsSaved(before, values, timeout);
+    JetFile saved(JetSettingsSaved(before, values, timeout));
     VerifyJetSettingsSaved(before, saved, values, timeout);
-    return saved;
+    return std::move(saved).Bytes();
 }
 
 }  // namespace varnix

@@ -88,10 +88,10 @@ void VerifyPhoneRows(const JetFile& before, const JetFile& after, const ConfigVa
 
 }  // namespace
 
-void VerifyJetSettingsSaved(const JetFile& before, const std::vector<std::uint8_t>& saved,
-                            const ConfigValues& values, std::int32_t timeout) {
+void VerifyJetSettingsSaved(const JetFile& before, const JetFile& after, const ConfigValues& values,
+                            std::int32_t timeout) {
     const std::vector<std::uint8_t>& original = before.Pages().Bytes();
-    const JetFile after(saved);
+    const std::vector<std::uint8_t>& saved = after.Pages().Bytes();
     if (after.IsJet4() != before.IsJet4() || after.Pages().Count() < before.Pages().Count()) {
         JetDamaged("the saved file lost its version or pages");
     }

@@ -189,7 +189,7 @@ std::vector<std::uint8_t> CreateJetDatabase(const std::vector<JetNewTable>& tabl
             CountIndexKeys(pages, table.def.page);
         }
     }
-    return pages.Bytes();
+    return std::move(pages).Bytes();
 }
 
 }  // namespace varnix

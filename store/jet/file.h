@@ -42,6 +42,8 @@ class JetFile {
 
     bool IsJet4() const { return pages_.Layout().version == kJet4Layout.version; }
     const JetPages& Pages() const { return pages_; }
+    // The file's bytes, taken out of a file no longer needed.
+    std::vector<std::uint8_t> Bytes() && { return std::move(pages_).Bytes(); }
     JetTextForm TextForm() const { return {pages_.Layout().text, codePage_}; }
     // Access asks for a password before it opens the file.
     bool HasDatabasePassword() const { return hasPassword_; }

@@ -57,7 +57,10 @@ IndexPage ReadPage(const JetPages& pages, std::uint32_t number, std::uint32_t de
     // A set bit marks where an entry ends, counted from the first entry's start.
     std::vector<std::size_t> ends;
     for (std::size_t bit = 0; bit < MaskBits(layout); ++bit) {
-        if ((p[layout.indexEntryMask + bit / 8] >> (bit % 8)) & 1) {
+        const std::uint8_t byte = p[layout.indexEntryMask + bit / 8];
+        if (byte == 0 && bit % 8 == 0) {
+            bit += 7;  // a clear byte, as most of the mask is
+        } else if ((byte >> (bit % 8)) & 1) {
             ends.push_back(bit);
         }
     }

@@ -55,7 +55,8 @@ class JetPages {
     std::uint8_t* MutablePage(std::uint32_t page);
     // Adds a page of zeros at the end and returns its number.
     std::uint32_t Append();
-    const std::vector<std::uint8_t>& Bytes() const { return bytes_; }
+    const std::vector<std::uint8_t>& Bytes() const& { return bytes_; }
+    std::vector<std::uint8_t> Bytes() && { return std::move(bytes_); }
 
     // The start and end of a row on a data page (flags stripped), checked against the page.
     struct RowSpan {
