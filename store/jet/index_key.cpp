@@ -147,7 +147,11 @@ std::optional<std::vector<std::uint8_t>> JetIndexKeyPart(const JetColumnDef& col
     if (value.kind == JetValue::Kind::Null) {
         return std::vector<std::uint8_t>{ascending ? kAscendingNull : kDescendingNull};
     }
-    std::vector<std::uint8_t> key{ascending ? kAscendingFlag : kDescendingFlag};
+    std::vector<std::uint8_t> key;
+    // Room for the flag, two bytes a character and the end marks, so a key is built in one
+    // allocation but for the rare left-out characters.
+    key.reserve(integer ? 1 + type.integerBytes : 8 + 2 * value.text.size());
+    key.push_back(ascending ? kAscendingFlag : kDescendingFlag);
     if (integer) {
         if (value.kind != JetValue::Kind::Integer || !JetIntegerFits(type, value.integer)) {
             return std::nullopt;

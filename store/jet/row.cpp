@@ -182,6 +182,11 @@ std::vector<JetField> DecodeJetRow(const JetLayout& layout, const JetTableDef& d
 std::vector<std::uint8_t> EncodeJetRow(const JetLayout& layout, const JetTableDef& def,
                                        const std::vector<JetField>& fields) {
     std::vector<std::uint8_t> row;
+    std::size_t data = 0;
+    for (const JetField& field : fields) {
+        data += field.bytes.size();
+    }
+    row.reserve(data + (std::size_t{def.maxColumns} + 2) * 2 + 2 * def.varColumns + 16);
     PutCount(row, def.maxColumns, layout.rowCountBytes);
     std::vector<std::uint8_t> mask((std::size_t{def.maxColumns} + 7) / 8, 0);
     const std::vector<std::size_t> variable = PutFixedColumns(row, mask, def, fields);

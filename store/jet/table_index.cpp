@@ -44,7 +44,7 @@ std::vector<JetIndexEntry> JetIndexEntriesFor(const JetPages& pages, JetTextForm
             const bool null = value.kind == JetValue::Kind::Null;
             allNull = allNull && null;
             item.hasNull = item.hasNull || null;
-            const auto key = JetIndexKeyPart(column, value, part.ascending, pages.Layout());
+            auto key = JetIndexKeyPart(column, value, part.ascending, pages.Layout());
             if (!key) {
                 JetUnsupported("the index " + IndexName(def, index) + " on the column " +
                                column.name + " cannot be kept exact for the value \"" +
@@ -53,7 +53,11 @@ std::vector<JetIndexEntry> JetIndexEntriesFor(const JetPages& pages, JetTextForm
                                     : std::to_string(value.integer)) +
                                "\"");
             }
-            item.entry.key.insert(item.entry.key.end(), key->begin(), key->end());
+            if (item.entry.key.empty()) {
+                item.entry.key = std::move(*key);
+            } else {
+                item.entry.key.insert(item.entry.key.end(), key->begin(), key->end());
+            }
         }
         if (allNull && index.IgnoreNulls()) {
             continue;  // such an index leaves out rows that have no key at all

@@ -126,8 +126,9 @@ JetField EncodeJetValue(JetTextForm form, const JetColumnDef& column, const JetV
                            JetTypeName(column.type) + " column " + column.name);
         }
         const auto bits = static_cast<std::uint32_t>(value.integer);
+        field.bytes.resize(type.integerBytes);
         for (std::size_t i = 0; i < type.integerBytes; ++i) {
-            field.bytes.push_back(static_cast<std::uint8_t>(bits >> (8 * i)));
+            field.bytes[i] = static_cast<std::uint8_t>(bits >> (8 * i));
         }
         return field;
     }
